@@ -1,0 +1,86 @@
+#include "pagewriter/image_entries.h"
+
+#include "platform/platform.h"
+#include "text/text_helpers.h"
+
+namespace {
+
+const char* const kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+void append_two_digits(std::string& out, int value)
+{
+    out.push_back(static_cast<char>('0' + value / 10));
+    out.push_back(static_cast<char>('0' + value % 10));
+}
+
+}  // namespace
+
+bool make_date_text(std::int64_t modified, std::string& text)
+{
+    text.clear();
+    LocalTime t;
+    if (!to_local_time(modified, t) || t.year < 0 || t.year > 9999)
+        return false;
+    text.append(kWeekdays[t.weekday]).push_back(' ');
+    text.append(kMonths[t.month - 1]).push_back(' ');
+    append_two_digits(text, t.day);
+    text.push_back(' ');
+    append_two_digits(text, t.hour);
+    text.push_back(':');
+    append_two_digits(text, t.minute);
+    text.push_back(':');
+    append_two_digits(text, t.second);
+    text.push_back(' ');
+    append_two_digits(text, t.year / 100);
+    append_two_digits(text, t.year % 100);
+    return true;
+}
+
+void write_image_entries(PageSink& page, const PageOptions& options, const ImageList& images)
+{
+    const std::uint64_t count = images.files.size();
+    std::uint64_t number = 0;
+    std::string date;  // reused: one allocation for the whole page
+    for (const ImageFile& image : images.files) {
+        ++number;
+        std::string_view shown = image.name;
+        if (!options.show_extension)
+            shown = shown.substr(0, shown.size() >= 4 ? shown.size() - 4 : 0);
+        if (!options.show_name)
+            shown = std::string_view();
+
+        put_text(page, "<a name='");
+        put_number(page, number);
+        put_text(page, "'><br>");
+        put_html(page, shown);
+        put_text(page, "&nbsp;&nbsp;");
+        if (options.show_file_size) {
+            put_number(page, image.size);
+            put_text(page, "&nbsp;&nbsp;");
+        }
+
+        // A time the system cannot convert shows neither date nor time.
+        if (options.show_date || options.show_time) {
+            if (make_date_text(image.modified, date)) {
+                if (options.show_date) {
+                    put_text(page, mid_text(date, 8, 2) + ".");
+                    put_text(page, mid_text(date, 4, 3) + ".");
+                    put_text(page, mid_text(date, 20, 4) + " ");
+                }
+                if (options.show_time)
+                    put_text(page, mid_text(date, 11, 8));
+            }
+        }
+
+        const std::uint64_t next = number == count ? 1 : number + 1;
+        put_text(page, "<a href='#TOP' style='text-decoration: none;'> [Top] </a>");
+        put_text(page, "\n<p><a href='#");
+        put_number(page, next);
+        put_text(page, "'><img src='");
+        put_url(page, image.name);
+        put_text(page, "' border='1' align='top absmiddle'></a>\n");
+        put_text(page, options.show_rule ? "<hr>\n" : "<br>\n");
+    }
+}

@@ -1,0 +1,31 @@
+#include "pagewriter/page_frame.h"
+
+#include "pagewriter/credit.h"
+#include "text/text_helpers.h"
+
+std::string folder_name_of(std::string_view path, char separator)
+{
+    std::size_t last = path.rfind(separator);
+    if (last == std::string_view::npos)
+        return std::string();
+    std::string name(path.substr(last));
+    drop_first_char(name);  // the separator itself
+    return name;
+}
+
+void write_default_header(PageSink& page, std::string_view folder_name)
+{
+    put_text(page, "<html><head><title>");
+    put_html(page, folder_name);
+    put_text(page, "</title></head>\n<body><center><h1>");
+    put_html(page, folder_name);
+    put_text(page, "</h1>\n");
+}
+
+void write_credit_footer(PageSink& page)
+{
+    // The credit values are the builder's own HTML, written as they stand.
+    put_text(page, "<p><i>This page was made with Korvel by ");
+    put_text(page, "<a href='http://" KORVEL_CREDIT_HOST "/Korvel/index.html'>" KORVEL_CREDIT_MAKER
+                   "</a> " KORVEL_CREDIT_TOWN "</i>\n</body></html>");
+}

@@ -1,0 +1,73 @@
+// What the tool needs from the operating system, in portable terms. This
+// header and the code above it include no system headers; platform_posix.cpp
+// and platform_windows.cpp implement it, and CMake builds one of them.
+// The directory listing (list_images) is declared with its record in
+// pagewriter/image_listing.h and implemented beside these functions.
+#ifndef KORVEL_PLATFORM_PLATFORM_H
+#define KORVEL_PLATFORM_PLATFORM_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#ifdef _WIN32
+// Names arrive in the system code page, which is also how a browser reads a
+// page that names no charset, so their bytes of 128 and above stay raw in
+// URLs. The path separator is the backslash.
+constexpr bool kUrlKeepsHighBytes = true;
+constexpr char kPathSeparator = '\\';
+#else
+constexpr bool kUrlKeepsHighBytes = false;
+constexpr char kPathSeparator = '/';
+#endif
+
+// An open file: a descriptor on POSIX, a HANDLE on Windows.
+struct PlatformFile {
+    std::intptr_t handle = -1;
+};
+
+// A moment in local time, as the calendar shows it.
+struct LocalTime {
+    int year = 0;
+    int month = 1;    // 1 to 12
+    int day = 1;      // 1 to 31
+    int weekday = 0;  // 0 is Sunday
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// Fills path with the current directory, of any length. Fails (false) when
+// the system cannot say, for example when the directory has been removed.
+bool get_current_directory(std::string& path);
+
+// Converts seconds since the epoch to local time, honouring TZ. Fails when
+// the system cannot convert that time.
+bool to_local_time(std::int64_t seconds, LocalTime& out);
+
+// Creates or truncates the file for writing. Fails when it cannot be opened.
+bool create_output_file(PlatformFile& file, const char* name);
+
+// Writes all size bytes. Fails on any error, including a short write that
+// cannot be completed; errno (or the system's last error) is kept.
+bool write_output_file(PlatformFile& file, const char* data, std::size_t size);
+
+// Closes a file opened by create_output_file. Fails when the close reports
+// an error, which on some file systems is the first sign of a lost write.
+bool close_output_file(PlatformFile& file);
+
+enum class OpenResult { opened, missing, failed };
+
+// Opens the file for reading. missing: there is no such file; failed: it is
+// there but cannot be opened.
+OpenResult open_input_file(PlatformFile& file, const char* name);
+
+// Reads up to capacity bytes into buffer and sets got; got is 0 at the end of
+// the file. Fails on a read error.
+bool read_input_file(PlatformFile& file, char* buffer, std::size_t capacity, std::size_t& got);
+
+// Closes a file opened by open_input_file; nothing of the file can be lost
+// by then, so the result is not reported.
+void close_input_file(PlatformFile& file);
+
+#endif

@@ -1,0 +1,31 @@
+// One run of the tool: list the pictures, write the page "index.html" in the
+// current directory, framed by the template "korvel0.htm" when there is one.
+#ifndef KORVEL_RUN_GALLERY_RUN_H
+#define KORVEL_RUN_GALLERY_RUN_H
+
+#include <cstdint>
+#include <string>
+
+#include "pagewriter/page_sink.h"
+#include "platform/platform.h"
+#include "templating/template_copy.h"
+
+// The state that lives for the whole run.
+struct GalleryRun {
+    PlatformFile page_file;
+    PageSink page;                    // every writer writes here
+    PlatformFile template_file;
+    TemplateSource template_source;
+    bool template_open = false;
+    std::uint64_t line_number = 0;    // template lines read so far
+    std::string marker_rest;          // what followed the marker tag's ">"
+    std::string folder_name;          // last component of the current directory
+};
+
+// The whole run. Arguments and environment are ignored. Returns the exit
+// status: 0 when the page was written whole, -1 when the folder could not be
+// listed, the template could not be read, or the page could not be created,
+// written or closed. Nothing is ever printed.
+int run_gallery(int argc, char** argv, char** envp);
+
+#endif

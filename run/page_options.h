@@ -1,0 +1,20 @@
+// The gallery settings that the template's marker tag can change and that
+// the table and section writers follow. A run starts from these defaults;
+// the marker's options only ever switch a detail off.
+#ifndef KORVEL_RUN_PAGE_OPTIONS_H
+#define KORVEL_RUN_PAGE_OPTIONS_H
+
+#include <string>
+
+struct PageOptions {
+    bool show_date = true;
+    bool show_time = true;
+    bool show_extension = true;   // false: the shown name loses its last 4 characters
+    bool show_name = true;
+    bool show_file_size = true;
+    bool show_rule = true;        // false: sections end with <br> instead of <hr>
+    bool show_details = true;     // false: date, time and size go too
+    std::string table_attributes = "border='0'";  // written raw into <table ...>
+};
+
+#endif

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds korvel and makes the gallery page of the demo folder examples/Holidays.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+need_packages cmake make g++
+
+cmake -S . -B build/demo -DKORVEL_TESTS=OFF >/dev/null
+cmake --build build/demo -j "$(nproc)" >/dev/null
+(cd examples/Holidays && ../../build/demo/korvel) || { echo "korvel failed (exit status $?)"; exit 1; }
+echo "The gallery page is $(pwd)/examples/Holidays/index.html"

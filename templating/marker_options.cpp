@@ -1,0 +1,48 @@
+#include "templating/marker_options.h"
+
+#include "run/page_options.h"
+#include "text/text_helpers.h"
+
+static bool contains(std::string_view token, std::string_view word)
+{
+    return token.find(word) != std::string_view::npos;
+}
+
+static void apply_option(std::string_view token, PageOptions& options)
+{
+    // One token may meet several tests: NOEXT_NODET clears both flags.
+    if (token == "NODATE")
+        options.show_date = false;
+    if (token == "NOTIME")
+        options.show_time = false;
+    if (contains(token, "NOEXT"))
+        options.show_extension = false;
+    if (token == "NONAME")
+        options.show_name = false;
+    if (token == "NOFILESIZE")
+        options.show_file_size = false;
+    if (token == "NOHR")
+        options.show_rule = false;
+    if (contains(token, "NODET"))
+        options.show_details = false;
+    if (left_text(token, 6) == "BORDER")
+        options.table_attributes = std::string(token);
+}
+
+void parse_marker_options(std::string_view tag_text, PageOptions& options)
+{
+    std::size_t start = 0;
+    while (start < tag_text.size()) {
+        std::size_t end = tag_text.find(' ', start);
+        if (end == std::string_view::npos)
+            end = tag_text.size();
+        if (end > start)
+            apply_option(tag_text.substr(start, end - start), options);
+        start = end + 1;
+    }
+    if (!options.show_details) {
+        options.show_date = false;
+        options.show_time = false;
+        options.show_file_size = false;
+    }
+}

@@ -1,0 +1,222 @@
+// The writers, capturing the page in memory.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "pagewriter/image_entries.h"
+#include "pagewriter/image_listing.h"
+#include "pagewriter/page_frame.h"
+#include "pagewriter/page_sink.h"
+#include "pagewriter/thumbnail_table.h"
+#include "run/page_options.h"
+#include "support/test_support.h"
+
+namespace {
+
+constexpr std::int64_t kJan2 = 1704190830;   // Tue Jan 02 11:20:30 2024 in the test zone
+constexpr std::int64_t kJul14 = 1689368709;  // Fri Jul 14 23:05:09 2023, summer time
+
+class Writers : public ::testing::Test {
+protected:
+    void SetUp() override { set_time_zone(kTestTimeZone); }
+
+    std::string table(const ImageList& images, const PageOptions& options = PageOptions())
+    {
+        PageSink page;
+        count = write_thumbnail_table(page, options, images);
+        return page.pending;
+    }
+
+    std::string entries(const ImageList& images, const PageOptions& options = PageOptions())
+    {
+        PageSink page;
+        write_image_entries(page, options, images);
+        return page.pending;
+    }
+
+    std::uint64_t count = 0;
+};
+
+ImageList pictures(int n)
+{
+    ImageList images;
+    for (int i = 1; i <= n; ++i)
+        add_image(images, "p" + std::to_string(i) + ".jpg", 10, kJan2);
+    return images;
+}
+
+const std::string kTableHead =
+    "<a name='TOP'><table border='0' cellspan='10' cols='12' width='100%'>\n"
+    "<tr align='center' valign='center'>\n";
+const std::string kRowBreak = "</tr>\n<tr align='center' valign='center'>\n";
+
+std::string cell(int k)
+{
+    std::string n = std::to_string(k);
+    return "<td width='60' height='60'><a href='#" + n + "'><img src='p" + n + ".jpg' alt='p" + n +
+           "' border='0' width='60'></a></td>\n";
+}
+
+}  // namespace
+
+TEST_F(Writers, EmptyTableHasOneEmptyRow)
+{
+    EXPECT_EQ(table(ImageList()), kTableHead + "</tr></table>\n");
+    EXPECT_EQ(count, 0u);
+}
+
+TEST_F(Writers, TableBreaksRowsBeforePictures13And25)
+{
+    std::string twelve;
+    for (int k = 1; k <= 12; ++k)
+        twelve += cell(k);
+    EXPECT_EQ(table(pictures(12)), kTableHead + twelve + "</tr></table>\n");
+
+    std::string expected = kTableHead + twelve + kRowBreak;
+    for (int k = 13; k <= 24; ++k)
+        expected += cell(k);
+    expected += kRowBreak + cell(25) + "</tr></table>\n";
+    EXPECT_EQ(table(pictures(25)), expected);
+    EXPECT_EQ(count, 25u);
+}
+
+TEST_F(Writers, TableAttributesAndHostileNames)
+{
+    ImageList images;
+    add_image(images, ".jpg", 0, kJan2);
+    add_image(images, "x' onerror='alert(1).jpg", 0, kJan2);
+    PageOptions options;
+    options.table_attributes = "BORDER='1'";
+    EXPECT_EQ(table(images, options),
+              "<a name='TOP'><table BORDER='1' cellspan='10' cols='12' width='100%'>\n"
+              "<tr align='center' valign='center'>\n"
+              "<td width='60' height='60'><a href='#1'><img src='.jpg' alt='' border='0' width='60'></a></td>\n"
+              "<td width='60' height='60'><a href='#2'><img src='x&#39; onerror=&#39;alert(1).jpg' "
+              "alt='x&#39; onerror=&#39;alert(1)' border='0' width='60'></a></td>\n"
+              "</tr></table>\n");
+}
+
+TEST_F(Writers, SectionWithEveryDetail)
+{
+    ImageList images;
+    add_image(images, "Beach.jpg", 48213, kJan2);
+    EXPECT_EQ(entries(images),
+              "<a name='1'><br>Beach.jpg&nbsp;&nbsp;48213&nbsp;&nbsp;02.Jan.2024 11:20:30"
+              "<a href='#TOP' style='text-decoration: none;'> [Top] </a>"
+              "\n<p><a href='#1'><img src='Beach.jpg' border='1' align='top absmiddle'></a>\n<hr>\n");
+}
+
+TEST_F(Writers, SectionsLinkToTheNextAndTheLastToTheFirst)
+{
+    ImageList images;
+    add_image(images, "a.jpg", 1, kJul14);
+    add_image(images, "b.jpg", 2, kJul14);
+    add_image(images, "c.jpg", 3, kJul14);
+    std::string page = entries(images);
+    EXPECT_NE(page.find("<a name='1'><br>a.jpg&nbsp;&nbsp;1&nbsp;&nbsp;14.Jul.2023 23:05:09"), std::string::npos);
+    EXPECT_NE(page.find("<p><a href='#2'><img src='a.jpg'"), std::string::npos);
+    EXPECT_NE(page.find("<p><a href='#3'><img src='b.jpg'"), std::string::npos);
+    EXPECT_NE(page.find("<p><a href='#1'><img src='c.jpg'"), std::string::npos);
+}
+
+TEST_F(Writers, OptionsSwitchDetailsOff)
+{
+    ImageList images;
+    add_image(images, "Beach.jpg", 7, kJan2);
+    const std::string top = "<a href='#TOP'";
+
+    PageOptions no_name;
+    no_name.show_name = false;
+    const std::string nameless = "<a name='1'><br>&nbsp;&nbsp;7&nbsp;&nbsp;02.Jan.2024";
+    EXPECT_EQ(entries(images, no_name).substr(0, nameless.size()), nameless);
+
+    PageOptions date_only;
+    date_only.show_time = false;
+    EXPECT_NE(entries(images, date_only).find("02.Jan.2024 " + top), std::string::npos);
+
+    PageOptions time_only;
+    time_only.show_date = false;
+    EXPECT_NE(entries(images, time_only).find("7&nbsp;&nbsp;11:20:30" + top), std::string::npos);
+
+    PageOptions bare;
+    bare.show_extension = false;
+    bare.show_file_size = false;
+    bare.show_date = false;
+    bare.show_time = false;
+    bare.show_rule = false;
+    EXPECT_EQ(entries(images, bare),
+              "<a name='1'><br>Beach&nbsp;&nbsp;" + top +
+                  " style='text-decoration: none;'> [Top] </a>"
+                  "\n<p><a href='#1'><img src='Beach.jpg' border='1' align='top absmiddle'></a>\n<br>\n");
+}
+
+TEST_F(Writers, SizesAreTrue64BitNumbers)
+{
+    ImageList images;
+    add_image(images, "zero.jpg", 0, kJan2);
+    add_image(images, "big.jpg", 3221225472u, kJan2);
+    add_image(images, "huge.jpg", UINT64_MAX, kJan2);
+    std::string page = entries(images);
+    EXPECT_NE(page.find("zero.jpg&nbsp;&nbsp;0&nbsp;&nbsp;"), std::string::npos);
+    EXPECT_NE(page.find("big.jpg&nbsp;&nbsp;3221225472&nbsp;&nbsp;"), std::string::npos);
+    EXPECT_NE(page.find("huge.jpg&nbsp;&nbsp;18446744073709551615&nbsp;&nbsp;"), std::string::npos);
+}
+
+TEST_F(Writers, TimesThatCannotBeShownGetNoDateAndNoTime)
+{
+    std::string text;
+    EXPECT_TRUE(make_date_text(kJan2, text));
+    EXPECT_EQ(text, "Tue Jan 02 11:20:30 2024");
+    EXPECT_FALSE(make_date_text(INT64_MAX, text));
+    EXPECT_FALSE(make_date_text(253402300800, text));  // the year 10000
+
+    ImageList images;
+    add_image(images, "far.jpg", 5, INT64_MAX);
+    const std::string start = "<a name='1'><br>far.jpg&nbsp;&nbsp;5&nbsp;&nbsp;<a href='#TOP' style='";
+    EXPECT_EQ(entries(images).substr(0, start.size()), start);
+}
+
+TEST_F(Writers, SectionNumbersDoNotWrapAt65536)
+{
+    ImageList images = pictures(65537);
+    std::string page = entries(images);
+    EXPECT_NE(page.find("<a name='65536'><br>p65536.jpg"), std::string::npos);
+    EXPECT_NE(page.find("<a name='65537'><br>p65537.jpg"), std::string::npos);
+    EXPECT_NE(page.find("<p><a href='#65537'><img src='p65536.jpg'"), std::string::npos);
+    EXPECT_NE(page.find("<p><a href='#1'><img src='p65537.jpg'"), std::string::npos);
+    EXPECT_EQ(table(images).find("href='#0'"), std::string::npos);
+}
+
+TEST_F(Writers, FolderNameIsTheLastComponent)
+{
+    EXPECT_EQ(folder_name_of("/home/ann/Holiday 2024", '/'), "Holiday 2024");
+    EXPECT_EQ(folder_name_of("/", '/'), "");
+    EXPECT_EQ(folder_name_of("C:\\Pictures\\Trip", '\\'), "Trip");
+    EXPECT_EQ(folder_name_of("C:\\", '\\'), "");
+    EXPECT_EQ(folder_name_of("relative", '/'), "");
+    std::string deep(5000, 'd');
+    EXPECT_EQ(folder_name_of("/" + deep + "/last", '/'), "last");
+}
+
+TEST_F(Writers, HeaderEscapesTheFolderName)
+{
+    PageSink page;
+    write_default_header(page, "Tom & Jerry's <best>");
+    EXPECT_EQ(page.pending,
+              "<html><head><title>Tom &amp; Jerry&#39;s &lt;best&gt;</title></head>\n"
+              "<body><center><h1>Tom &amp; Jerry&#39;s &lt;best&gt;</h1>\n");
+}
+
+TEST_F(Writers, FooterEndsThePageWithoutALineEnd)
+{
+    PageSink page;
+    write_credit_footer(page);
+    const std::string& text = page.pending;
+    EXPECT_EQ(text.rfind("<p><i>", 0), 0u);
+    EXPECT_NE(text.find("<a href='http://"), std::string::npos);
+    EXPECT_NE(text.find("/Korvel/index.html'>"), std::string::npos);
+    const std::string end = "</i>\n</body></html>";
+    ASSERT_GE(text.size(), end.size());
+    EXPECT_EQ(text.substr(text.size() - end.size()), end);
+}

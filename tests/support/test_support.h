@@ -1,0 +1,52 @@
+// Helpers for tests that work in real folders: temporary folders, pictures
+// of chosen size and time, and runs of the built korvel.
+#ifndef KORVEL_TESTS_TEST_SUPPORT_H
+#define KORVEL_TESTS_TEST_SUPPORT_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The time zone every test runs in: Central European, with summer time, as a
+// POSIX rule so that no time-zone database is needed.
+extern const char* const kTestTimeZone;
+
+// Sets TZ for this process (and the programs it starts).
+void set_time_zone(const char* tz);
+
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when the object goes. The folder the tool runs in is path + leaf,
+// so a test chooses the folder's name.
+struct TempFolder {
+    explicit TempFolder(const std::string& leaf = "Gallery");
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    std::string root;  // the temporary folder itself
+    std::string path;  // root + separator + leaf
+};
+
+std::string join_path(const std::string& folder, const std::string& name);
+
+void write_file(const std::string& path, const std::string& content);
+std::string read_file(const std::string& path);
+bool file_exists(const std::string& path);
+
+// A file of size bytes (sparse where the file system allows) last written at
+// modified, in seconds since the epoch.
+void make_picture(const std::string& folder, const std::string& name, std::uint64_t size, std::int64_t modified);
+
+// The names that end in ".jpg" in any case, in the order the system lists
+// the folder.
+std::vector<std::string> listed_pictures(const std::string& folder);
+
+struct RunResult {
+    int status = -1;     // the exit status as the shell sees it
+    std::string output;  // all it wrote to stdout and stderr
+};
+
+// Runs the built korvel in folder with the test time zone.
+RunResult run_korvel(const std::string& folder, const std::vector<std::string>& args = {});
+
+#endif

@@ -1,0 +1,125 @@
+#include "support/test_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "pagewriter/image_listing.h"
+
+const char* const kTestTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
+
+void set_time_zone(const char* tz)
+{
+    setenv("TZ", tz, 1);
+    tzset();
+}
+
+TempFolder::TempFolder(const std::string& leaf)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "korvel-test-XXXXXX").string();
+    if (!mkdtemp(&pattern[0]))
+        throw std::runtime_error("mkdtemp failed");
+    root = pattern;
+    path = join_path(root, leaf);
+    std::filesystem::create_directories(path);
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+}
+
+std::string join_path(const std::string& folder, const std::string& name)
+{
+    return folder + "/" + name;
+}
+
+void write_file(const std::string& path, const std::string& content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool file_exists(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+void make_picture(const std::string& folder, const std::string& name, std::uint64_t size, std::int64_t modified)
+{
+    std::string path = join_path(folder, name);
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || ftruncate(fd, static_cast<off_t>(size)) != 0)
+        throw std::runtime_error("cannot make " + path);
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(modified);
+    times[0].tv_nsec = times[1].tv_nsec = 0;
+    if (futimens(fd, times) != 0)
+        throw std::runtime_error("cannot set the time of " + path);
+    close(fd);
+}
+
+std::vector<std::string> listed_pictures(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        throw std::runtime_error("cannot list " + folder);
+    while (struct dirent* entry = readdir(dir))
+        if (is_picture_name(entry->d_name))
+            names.push_back(entry->d_name);
+    closedir(dir);
+    return names;
+}
+
+RunResult run_korvel(const std::string& folder, const std::vector<std::string>& args)
+{
+    std::string output_path = folder + "/../korvel-output.txt";
+    pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || chdir(folder.c_str()) != 0)
+            _exit(127);
+        dup2(out, 1);
+        dup2(out, 2);
+        setenv("TZ", kTestTimeZone, 1);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(KORVEL_EXE));
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(KORVEL_EXE, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    RunResult result;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.output = read_file(output_path);
+    std::remove(output_path.c_str());
+    return result;
+}

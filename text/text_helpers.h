@@ -1,0 +1,37 @@
+// Small operations on byte strings. No encoding is interpreted: a
+// character is one byte, and bytes of 128 and above pass through as they are.
+#ifndef KORVEL_TEXT_TEXT_HELPERS_H
+#define KORVEL_TEXT_TEXT_HELPERS_H
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Removes the first character; an empty text stays empty.
+void drop_first_char(std::string& text);
+
+// a-z become A-Z; every other byte, including those of 128 and above, stays.
+void upper_in_place(std::string& text);
+
+// Ends the text before the first occurrence of c; without one, no change.
+void cut_at_char(std::string& text, char c);
+
+// The first count characters, or the whole text when it is shorter.
+std::string left_text(std::string_view text, std::size_t count);
+
+// At most count characters from start on; empty when start is at or past
+// the end.
+std::string mid_text(std::string_view text, std::size_t start, std::size_t count);
+
+// Appends text with the five characters that are special in HTML text and
+// quoted attributes replaced by entities: & < > ' ".
+void append_html_escaped(std::string& out, std::string_view text);
+
+// Appends a file name as a relative URL inside a quoted attribute. Bytes that
+// a URL cannot carry as they are (controls, DEL, and % # ? \ :, which would
+// end the path or make the name look like a scheme), and bytes of 128 and
+// above unless keep_high_bytes is set, become %XX with upper-case hex digits;
+// the result is then HTML-escaped like text.
+void append_url_escaped(std::string& out, std::string_view name, bool keep_high_bytes);
+
+#endif
