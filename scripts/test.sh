@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds korvel and its tests with g++ and with clang, warnings as errors,
-# and runs every test with both.
+# Runs every test: the suites built with g++ and with clang (warnings as
+# errors), the same suites cross-built for Windows and run under wine, and a
+# small run of the benchmark to keep it working.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -8,8 +9,14 @@ need_packages cmake make g++ clang libgtest-dev
 
 for compiler in g++ clang++; do
     build="build/test-$compiler"
-    echo "== $compiler"
+    echo "== Linux, $compiler"
     cmake -S . -B "$build" -DCMAKE_CXX_COMPILER="$compiler" -DKORVEL_WERROR=ON >/dev/null
     cmake --build "$build" -j "$(nproc)"
     ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 done
+
+echo "== Windows, under wine"
+bash scripts/build-windows.sh --test
+
+echo "== Benchmark, small"
+bash bench/run.sh --count 300 --rounds 1

@@ -1,8 +1,6 @@
 // The platform layer against real folders and files.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <map>
 #include <string>
@@ -62,6 +60,7 @@ TEST(Listing, KeepsNamesEndingInJpgInAnyCase)
     EXPECT_EQ(listed.by_name[".jpg"].size, 5u);
 }
 
+#ifndef _WIN32
 TEST(Listing, FollowsLinksAndKeepsDanglingOnes)
 {
     TempFolder folder;
@@ -77,6 +76,7 @@ TEST(Listing, FollowsLinksAndKeepsDanglingOnes)
     ASSERT_EQ(listed.by_name.count("dangling.jpg"), 1u);
     EXPECT_EQ(listed.by_name["dangling.jpg"].size, std::string("nowhere-at-all").size());
 }
+#endif
 
 TEST(Listing, EmptyFolderAndManyNames)
 {
@@ -95,6 +95,7 @@ TEST(Listing, EmptyFolderAndManyNames)
 
 TEST(PageFile, FailedWritesAreReported)
 {
+#ifndef _WIN32
     PlatformFile full;
     ASSERT_TRUE(create_output_file(full, "/dev/full"));
     PageSink page;
@@ -104,6 +105,7 @@ TEST(PageFile, FailedWritesAreReported)
     put_text(page, "more");
     EXPECT_FALSE(flush_sink(page));  // the failure stays
     close_output_file(full);
+#endif
 
     TempFolder folder;
     PlatformFile dir;
@@ -126,9 +128,10 @@ TEST(PageFile, WritesEveryByte)
     }
     EXPECT_TRUE(flush_sink(page));
     EXPECT_TRUE(close_output_file(file));
-    EXPECT_EQ(read_file(path), expected);
+    EXPECT_EQ(read_file(path), native_line_ends(expected));
 }
 
+#ifndef _WIN32
 TEST(CurrentDirectory, LongerThanPathMax)
 {
     TempFolder folder;
@@ -153,3 +156,4 @@ TEST(CurrentDirectory, LongerThanPathMax)
     EXPECT_GT(cwd.size(), 6000u);
     EXPECT_EQ(cwd.substr(cwd.size() - 201), "/" + std::string(200, 'd'));
 }
+#endif

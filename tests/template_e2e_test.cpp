@@ -32,9 +32,9 @@ std::string page_with_template(const std::string& template_text, bool with_pictu
 
 TEST(TemplatePage, TagAloneOnTheFirstLine)
 {
-    EXPECT_EQ(page_with_template("<KORVEL>\n"),  // the bare tag is no marker
+    EXPECT_PAGE(page_with_template("<KORVEL>\n"),  // the bare tag is no marker
               "<KORVEL>\n" + kGallery + expected_footer());
-    EXPECT_EQ(page_with_template("<KORVEL >\n<p>Bye</p>\n"),
+    EXPECT_PAGE(page_with_template("<KORVEL >\n<p>Bye</p>\n"),
               kHeader + kGallery + "\n<p>Bye</p>\n" + expected_footer());
 }
 
@@ -44,14 +44,14 @@ TEST(TemplatePage, TagOnTheThirdLineWithOptions)
         "<html><head><title>My trip</title></head>\n<body>\n<KORVEL nodate border='1'>\n</body></html>\n");
     ShownPicture no_date = kBeach;
     no_date.details = "48213&nbsp;&nbsp;11:20:30";
-    EXPECT_EQ(page, "<html><head><title>My trip</title></head>\n<body>\n" +
+    EXPECT_PAGE(page, "<html><head><title>My trip</title></head>\n<body>\n" +
                         expected_gallery({no_date}, "BORDER='1'") + "\n</body></html>\n" + expected_footer());
 }
 
 TEST(TemplatePage, EveryDetailSwitchedOff)
 {
     std::string page = page_with_template("<KORVEL NONAME NODET NOHR>\n");
-    EXPECT_EQ(page, kHeader +
+    EXPECT_PAGE(page, kHeader +
                         "<a name='TOP'><table border='0' cellspan='10' cols='12' width='100%'>\n"
                         "<tr align='center' valign='center'>\n"
                         "<td width='60' height='60'><a href='#1'><img src='Beach.jpg' alt='Beach' border='0' "
@@ -68,13 +68,13 @@ TEST(TemplatePage, EveryDetailSwitchedOff)
 TEST(TemplatePage, WithoutAMarkerTheTemplateComesFirst)
 {
     const std::string text = "<html><body>\n<korvel nodate>\n<KORVELX nodate>\n<p>no marker here</p>\n";
-    EXPECT_EQ(page_with_template(text), text + kGallery + expected_footer());
-    EXPECT_EQ(page_with_template(""), kGallery + expected_footer());
+    EXPECT_PAGE(page_with_template(text), text + kGallery + expected_footer());
+    EXPECT_PAGE(page_with_template(""), kGallery + expected_footer());
 }
 
 TEST(TemplatePage, BareTagThenRealMarker)
 {
-    EXPECT_EQ(page_with_template("<!-- <KORVEL> goes below -->\n<KORVEL NOHR>\n"),
+    EXPECT_PAGE(page_with_template("<!-- <KORVEL> goes below -->\n<KORVEL NOHR>\n"),
               "<!-- <KORVEL> goes below -->\n" + expected_gallery({kBeach}).replace(
                                                     expected_gallery({kBeach}).size() - 5, 5, "<br>\n") +
                   "\n" + expected_footer());
@@ -82,19 +82,19 @@ TEST(TemplatePage, BareTagThenRealMarker)
 
 TEST(TemplatePage, TextBeforeAndAfterTheTag)
 {
-    EXPECT_EQ(page_with_template("<table><tr>\n<td><KORVEL></td><td><KORVEL NOFILESIZE></td></tr>\n</table>\n"),
+    EXPECT_PAGE(page_with_template("<table><tr>\n<td><KORVEL></td><td><KORVEL NOFILESIZE></td></tr>\n</table>\n"),
               "<table><tr>\n<td><KORVEL></td><td><KORVEL NOFILESIZE></td></tr>\n</table>\n" + kGallery +
                   expected_footer());
     ShownPicture no_size = kBeach;
     no_size.details = "02.Jan.2024 11:20:30";
-    EXPECT_EQ(page_with_template("<div class='g'><KORVEL NOFILESIZE></div>\n<p>end</p>\n"),
+    EXPECT_PAGE(page_with_template("<div class='g'><KORVEL NOFILESIZE></div>\n<p>end</p>\n"),
               "<div class='g'>" + kHeader + expected_gallery({no_size}) + "</div>\n<p>end</p>\n" + expected_footer());
 }
 
 TEST(TemplatePage, TagBehindTheFirst259Characters)
 {
     const std::string filler(300, '-');
-    EXPECT_EQ(page_with_template(filler + "<KORVEL NOTIME>after\nlast\n"),
+    EXPECT_PAGE(page_with_template(filler + "<KORVEL NOTIME>after\nlast\n"),
               filler + expected_gallery({ShownPicture{"Beach.jpg", "Beach.jpg", "Beach",
                                                       "48213&nbsp;&nbsp;02.Jan.2024 "}}) +
                   "after\nlast\n" + expected_footer());
@@ -104,7 +104,7 @@ TEST(TemplatePage, TagSpreadOverTwoLines)
 {
     ShownPicture no_date = kBeach;
     no_date.details = "48213&nbsp;&nbsp;11:20:30";
-    EXPECT_EQ(page_with_template("<h2>Trip</h2>\n<KORVEL\n  NODATE>behind\n<p>end</p>\n"),
+    EXPECT_PAGE(page_with_template("<h2>Trip</h2>\n<KORVEL\n  NODATE>behind\n<p>end</p>\n"),
               "<h2>Trip</h2>\n" + expected_gallery({no_date}) + "behind\n<p>end</p>\n" + expected_footer());
 }
 
@@ -112,18 +112,18 @@ TEST(TemplatePage, TagNeverClosed)
 {
     ShownPicture no_date = kBeach;
     no_date.details = "48213&nbsp;&nbsp;11:20:30";
-    EXPECT_EQ(page_with_template("<KORVEL NODATE\nnothing closes this tag\n"), kHeader + expected_gallery({no_date}) + expected_footer());
+    EXPECT_PAGE(page_with_template("<KORVEL NODATE\nnothing closes this tag\n"), kHeader + expected_gallery({no_date}) + expected_footer());
 }
 
 TEST(TemplatePage, CrLfLineEndsAndNoFinalLineEnd)
 {
-    EXPECT_EQ(page_with_template("<html>\r\n<body>\r\n<KORVEL>\r\n<KORVEL >\r\n</body>\r\n</html>"),
+    EXPECT_PAGE(page_with_template("<html>\r\n<body>\r\n<KORVEL>\r\n<KORVEL >\r\n</body>\r\n</html>"),
               "<html>\n<body>\n<KORVEL>\n" + kGallery + "\n</body>\n</html>" + expected_footer());
-    EXPECT_EQ(page_with_template("a\rb\n<KORVEL >tail"), "a\rb\n" + kGallery + "tail" + expected_footer());
+    EXPECT_PAGE(page_with_template("a\rb\n<KORVEL >tail"), "a\rb\n" + kGallery + "tail" + expected_footer());
 }
 
 TEST(TemplatePage, TemplateAndNoPictures)
 {
-    EXPECT_EQ(page_with_template("<h1>Nothing yet</h1>\n<KORVEL>\n<KORVEL NODATE>\n<p>end</p>\n", false),
+    EXPECT_PAGE(page_with_template("<h1>Nothing yet</h1>\n<KORVEL>\n<KORVEL NODATE>\n<p>end</p>\n", false),
               "<h1>Nothing yet</h1>\n<KORVEL>\n" + expected_gallery({}) + "\n<p>end</p>\n" + expected_footer());
 }

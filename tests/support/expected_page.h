@@ -7,6 +7,11 @@
 #include <vector>
 
 #include "pagewriter/credit.h"
+#include "support/test_support.h"
+
+// Compares a page with the page expected, whose line ends are "\n": the
+// platform stores them in its own way.
+#define EXPECT_PAGE(actual, expected) EXPECT_EQ(actual, native_line_ends(expected))
 
 // One picture as the page should show it.
 struct ShownPicture {

@@ -11,6 +11,10 @@
 // POSIX rule so that no time-zone database is needed.
 extern const char* const kTestTimeZone;
 
+// The exit status of a failed run as the caller sees it: 255 on POSIX,
+// -1 on Windows.
+extern const int kFailureStatus;
+
 // Sets TZ for this process (and the programs it starts).
 void set_time_zone(const char* tz);
 
@@ -48,5 +52,9 @@ struct RunResult {
 
 // Runs the built korvel in folder with the test time zone.
 RunResult run_korvel(const std::string& folder, const std::vector<std::string>& args = {});
+
+// The text with its line ends as the platform's text files store them:
+// unchanged on POSIX, CR LF on Windows.
+std::string native_line_ends(const std::string& text);
 
 #endif

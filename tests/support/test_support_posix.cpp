@@ -17,6 +17,7 @@
 #include "pagewriter/image_listing.h"
 
 const char* const kTestTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
+const int kFailureStatus = 255;
 
 void set_time_zone(const char* tz)
 {
@@ -122,4 +123,9 @@ RunResult run_korvel(const std::string& folder, const std::vector<std::string>& 
     result.output = read_file(output_path);
     std::remove(output_path.c_str());
     return result;
+}
+
+std::string native_line_ends(const std::string& text)
+{
+    return text;
 }

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds korvel for speed and times it against find on a folder of empty
+# pictures: bench/run.sh [-n COUNT | --million] [--rounds R] [--dir DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+need_packages cmake make g++ time findutils
+command -v python3 >/dev/null || need_packages python3
+
+cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF >/dev/null
+cmake --build build/bench -j "$(nproc)" >/dev/null
+python3 bench/bench.py build/bench/korvel "$@"

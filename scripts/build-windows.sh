@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows korvel.exe (static, runs on its own) with mingw-w64.
+# With --test, also builds the test suites for Windows and runs them under wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+toolchain="$PWD/cmake/mingw-w64-x86_64.cmake"
+build=build/windows
+
+if [ "${1:-}" != "--test" ]; then
+    need_packages cmake make g++-mingw-w64-x86-64-posix
+    cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORVEL_TESTS=OFF >/dev/null
+    cmake --build "$build" -j "$(nproc)" >/dev/null
+    echo "Built $PWD/$build/korvel.exe"
+    exit 0
+fi
+
+need_packages cmake make g++-mingw-w64-x86-64-posix wine64 googletest
+export WINEDEBUG=-all
+
+# Debian's GoogleTest sources, built once for Windows.
+gtest="$PWD/build/windows-gtest"
+if [ ! -f "$gtest/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
+    cmake -S /usr/src/googletest -B "$gtest" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$gtest/install" >/dev/null
+    cmake --build "$gtest" -j "$(nproc)" --target install >/dev/null
+fi
+
+cmake -S . -B "$build-tests" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORVEL_WERROR=ON \
+    -DGTest_DIR="$gtest/install/lib/cmake/GTest" >/dev/null
+cmake --build "$build-tests" -j "$(nproc)"
+ctest --test-dir "$build-tests" --output-on-failure -j "$(nproc)"

@@ -1,0 +1,177 @@
+#include "support/test_support.h"
+
+#include <windows.h>
+#include <io.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "pagewriter/image_listing.h"
+
+const char* const kTestTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
+const int kFailureStatus = -1;
+
+void set_time_zone(const char* tz)
+{
+    _putenv_s("TZ", tz);
+    _tzset();
+}
+
+TempFolder::TempFolder(const std::string& leaf)
+{
+    char temp[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    if (length == 0 || length > MAX_PATH)
+        throw std::runtime_error("GetTempPath failed");
+    for (unsigned attempt = 0;; ++attempt) {
+        root = std::string(temp) + "korvel-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+               std::to_string(GetTickCount() + attempt);
+        if (CreateDirectoryA(root.c_str(), nullptr))
+            break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS || attempt > 100)
+            throw std::runtime_error("cannot make " + root);
+    }
+    path = join_path(root, leaf);
+    if (!CreateDirectoryA(path.c_str(), nullptr))
+        throw std::runtime_error("cannot make " + path);
+}
+
+static void remove_tree(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE handle = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (handle != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = join_path(folder, name);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                remove_tree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(handle, &found));
+        FindClose(handle);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+TempFolder::~TempFolder()
+{
+    remove_tree(root);
+}
+
+std::string join_path(const std::string& folder, const std::string& name)
+{
+    return folder + "\\" + name;
+}
+
+void write_file(const std::string& path, const std::string& content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool file_exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void make_picture(const std::string& folder, const std::string& name, std::uint64_t size, std::int64_t modified)
+{
+    std::string path = join_path(folder, name);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot make " + path);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    // FILETIME counts 100 ns steps from 1601.
+    ULARGE_INTEGER ticks;
+    ticks.QuadPart = static_cast<ULONGLONG>(modified + 11644473600LL) * 10000000ULL;
+    FILETIME when;
+    when.dwLowDateTime = ticks.LowPart;
+    when.dwHighDateTime = ticks.HighPart;
+    bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file) &&
+              SetFileTime(file, nullptr, nullptr, &when);
+    CloseHandle(file);
+    if (!ok)
+        throw std::runtime_error("cannot size " + path);
+}
+
+std::vector<std::string> listed_pictures(const std::string& folder)
+{
+    std::vector<std::string> names;
+    struct __finddata64_t found;
+    intptr_t handle = _findfirst64((folder + "\\*.jpg").c_str(), &found);
+    if (handle == -1)
+        return names;
+    do {
+        if (is_picture_name(found.name))
+            names.push_back(found.name);
+    } while (_findnext64(handle, &found) == 0);
+    _findclose(handle);
+    return names;
+}
+
+RunResult run_korvel(const std::string& folder, const std::vector<std::string>& args)
+{
+    std::string output_path = join_path(folder, "..\\korvel-output.txt");
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE output = CreateFileA(output_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot make " + output_path);
+
+    std::string command = "\"" KORVEL_EXE "\"";
+    for (const std::string& arg : args)
+        command += " \"" + arg + "\"";
+    SetEnvironmentVariableA("TZ", kTestTimeZone);
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    PROCESS_INFORMATION process = {};
+    BOOL started = CreateProcessA(KORVEL_EXE, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                                  &startup, &process);
+    CloseHandle(output);
+    if (!started)
+        throw std::runtime_error("cannot start " KORVEL_EXE);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    RunResult result;
+    result.status = static_cast<int>(code);
+    result.output = read_file(output_path);
+    DeleteFileA(output_path.c_str());
+    return result;
+}
+
+std::string native_line_ends(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out.push_back('\r');
+        out.push_back(c);
+    }
+    return out;
+}
