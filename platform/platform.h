@@ -45,16 +45,32 @@ bool get_current_directory(std::string& path);
 // the system cannot convert that time.
 bool to_local_time(std::int64_t seconds, LocalTime& out);
 
-// Creates or truncates the file for writing. Fails when it cannot be opened.
-bool create_output_file(PlatformFile& file, const char* name);
+// The page while it is written: a temporary file in the folder of the page
+// it will replace, so that a reader of the folder sees the old page or the
+// new one, never half a page.
+struct PageFile {
+    PlatformFile file;
+    std::string target;     // the page: the name given, or where its links lead
+    std::string temporary;  // the temporary file; empty when there is none
+};
+
+// Creates the temporary file for the page name. Fails, creating nothing,
+// when the page exists but is not a plain file (a folder, say) or the
+// running user may not write it, or when the temporary file cannot be
+// created in its folder.
+bool begin_page(PageFile& page, const char* name);
 
 // Writes all size bytes. Fails on any error, including a short write that
-// cannot be completed; errno (or the system's last error) is kept.
+// cannot be completed.
 bool write_output_file(PlatformFile& file, const char* data, std::size_t size);
 
-// Closes a file opened by create_output_file. Fails when the close reports
-// an error, which on some file systems is the first sign of a lost write.
-bool close_output_file(PlatformFile& file);
+// Closes the temporary file and puts it in place of the page, with the old
+// page's permission bits. Fails when the close or the replacement fails;
+// the temporary file is then removed and the old page stays as it was.
+bool commit_page(PageFile& page);
+
+// Closes and removes the temporary file; the old page stays as it was.
+void abandon_page(PageFile& page);
 
 enum class OpenResult { opened, missing, failed };
 

@@ -29,9 +29,9 @@ int run_gallery(int argc, char** argv, char** envp)
     if (get_current_directory(cwd))
         run.folder_name = folder_name_of(cwd, kPathSeparator);
 
-    if (!create_output_file(run.page_file, kPageName))
+    if (!begin_page(run.page_file, kPageName))
         return -1;
-    run.page.file = &run.page_file;
+    run.page.file = &run.page_file.file;
 
     PageOptions options;
     // No template is the usual case; one that is there but cannot be opened
@@ -50,8 +50,9 @@ int run_gallery(int argc, char** argv, char** envp)
         copy_template_tail(run);
     write_credit_footer(run.page);
 
-    bool written = flush_sink(run.page);
-    bool closed = close_output_file(run.page_file);
-    bool whole = written && closed && !run.template_source.failed;
-    return whole ? 0 : -1;
+    if (!flush_sink(run.page) || run.template_source.failed) {
+        abandon_page(run.page_file);
+        return -1;
+    }
+    return commit_page(run.page_file) ? 0 : -1;
 }

@@ -12,7 +12,7 @@
 
 // The state that lives for the whole run.
 struct GalleryRun {
-    PlatformFile page_file;
+    PageFile page_file;
     PageSink page;                    // every writer writes here
     PlatformFile template_file;
     TemplateSource template_source;
@@ -23,9 +23,10 @@ struct GalleryRun {
 };
 
 // The whole run. Arguments and environment are ignored. Returns the exit
-// status: 0 when the page was written whole, -1 when the folder could not be
-// listed, the template could not be read, or the page could not be created,
-// written or closed. Nothing is ever printed.
+// status: 0 when the new page is in place, whole; -1 when the folder could
+// not be listed, the template could not be read, or the page could not be
+// created, written or put in place, and then the old page stays as it was.
+// Nothing is ever printed.
 int run_gallery(int argc, char** argv, char** envp);
 
 #endif

@@ -184,14 +184,3 @@ TEST(GalleryPage, APageThatCannotBeCreatedFails)
     EXPECT_TRUE(std::filesystem::is_directory(join_path(folder.path, kIndex)));
 }
 
-#ifndef _WIN32
-TEST(GalleryPage, AFailedWriteFails)
-{
-    TempFolder folder("Full");
-    make_picture(folder.path, "one.jpg", 5, kJan2);
-    std::filesystem::create_symlink("/dev/full", join_path(folder.path, kIndex));
-    RunResult run = run_korvel(folder.path);
-    EXPECT_EQ(run.status, kFailureStatus);
-    EXPECT_EQ(run.output, "");
-}
-#endif

@@ -1,6 +1,15 @@
 // The platform layer against real folders and files.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -93,33 +102,45 @@ TEST(Listing, EmptyFolderAndManyNames)
     EXPECT_EQ(listed.order, listed_pictures(folder.path));
 }
 
+#ifndef _WIN32
 TEST(PageFile, FailedWritesAreReported)
 {
-#ifndef _WIN32
     PlatformFile full;
-    ASSERT_TRUE(create_output_file(full, "/dev/full"));
+    full.handle = open("/dev/full", O_WRONLY);
+    ASSERT_GE(full.handle, 0);
     PageSink page;
     page.file = &full;
     put_text(page, "<html>");
     EXPECT_FALSE(flush_sink(page));
     put_text(page, "more");
     EXPECT_FALSE(flush_sink(page));  // the failure stays
-    close_output_file(full);
+    close(static_cast<int>(full.handle));
+}
 #endif
 
-    TempFolder folder;
-    PlatformFile dir;
-    EXPECT_FALSE(create_output_file(dir, folder.path.c_str()));
+namespace {
+
+// The names in folder that are not name itself: left-over temporary files.
+std::vector<std::string> others_than(const std::string& folder, const std::string& name)
+{
+    std::vector<std::string> others;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string() != name)
+            others.push_back(entry.path().filename().string());
+    return others;
 }
 
-TEST(PageFile, WritesEveryByte)
+}  // namespace
+
+TEST(PageFile, ReplacesThePageWhole)
 {
     TempFolder folder;
     std::string path = join_path(folder.path, "index.html");
-    PlatformFile file;
-    ASSERT_TRUE(create_output_file(file, path.c_str()));
+    write_file(path, "old page");
+    PageFile file;
+    ASSERT_TRUE(begin_page(file, path.c_str()));
     PageSink page;
-    page.file = &file;
+    page.file = &file.file;
     std::string expected;
     for (int i = 0; i < 20000; ++i) {
         std::string piece = "line " + std::to_string(i) + "\n";
@@ -127,9 +148,93 @@ TEST(PageFile, WritesEveryByte)
         expected += piece;
     }
     EXPECT_TRUE(flush_sink(page));
-    EXPECT_TRUE(close_output_file(file));
+    EXPECT_EQ(read_file(path), "old page");  // nobody sees half a page
+    EXPECT_TRUE(commit_page(file));
     EXPECT_EQ(read_file(path), native_line_ends(expected));
+    EXPECT_EQ(others_than(folder.path, "index.html"), std::vector<std::string>());
 }
+
+TEST(PageFile, AbandonedPageLeavesTheOldOne)
+{
+    TempFolder folder;
+    std::string path = join_path(folder.path, "index.html");
+    write_file(path, "old page");
+    PageFile file;
+    ASSERT_TRUE(begin_page(file, path.c_str()));
+    ASSERT_TRUE(write_output_file(file.file, "new", 3));
+    std::vector<std::string> during = others_than(folder.path, "index.html");
+    ASSERT_EQ(during.size(), 1u);
+    EXPECT_EQ(during[0][0], '.');
+    EXPECT_FALSE(is_picture_name(during[0]));
+    abandon_page(file);
+    EXPECT_EQ(read_file(path), "old page");
+    EXPECT_EQ(others_than(folder.path, "index.html"), std::vector<std::string>());
+}
+
+TEST(PageFile, AFolderInTheWayIsLeftAlone)
+{
+    TempFolder folder;
+    std::string path = join_path(folder.path, "index.html");
+    std::filesystem::create_directory(path);
+    PageFile file;
+    EXPECT_FALSE(begin_page(file, path.c_str()));
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+    EXPECT_EQ(others_than(folder.path, "index.html"), std::vector<std::string>());
+}
+
+#ifdef _WIN32
+TEST(PageFile, AReadOnlyPageIsLeftAlone)
+{
+    TempFolder folder;
+    std::string path = join_path(folder.path, "index.html");
+    write_file(path, "old page");
+    _chmod(path.c_str(), _S_IREAD);
+    PageFile file;
+    EXPECT_FALSE(begin_page(file, path.c_str()));
+    _chmod(path.c_str(), _S_IREAD | _S_IWRITE);
+    EXPECT_EQ(read_file(path), "old page");
+    EXPECT_EQ(others_than(folder.path, "index.html"), std::vector<std::string>());
+}
+#else
+TEST(PageFile, KeepsPermissionsAndLinks)
+{
+    TempFolder folder;
+    std::string target = join_path(folder.path, "real.html");
+    write_file(target, "old");
+    chmod(target.c_str(), 0640);
+    std::string link = join_path(folder.path, "index.html");
+    std::filesystem::create_symlink("real.html", link);
+
+    PageFile file;
+    ASSERT_TRUE(begin_page(file, link.c_str()));
+    ASSERT_TRUE(write_output_file(file.file, "new", 3));
+    ASSERT_TRUE(commit_page(file));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(read_file(target), "new");
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    // A new page gets the usual permissions for new files.
+    std::string fresh = join_path(folder.path, "fresh.html");
+    mode_t mask = umask(022);
+    ASSERT_TRUE(begin_page(file, fresh.c_str()));
+    ASSERT_TRUE(commit_page(file));
+    umask(mask);
+    ASSERT_EQ(stat(fresh.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+TEST(PageFile, ADeviceInTheWayIsLeftAlone)
+{
+    TempFolder folder;
+    std::string link = join_path(folder.path, "index.html");
+    std::filesystem::create_symlink("/dev/null", link);
+    PageFile file;
+    EXPECT_FALSE(begin_page(file, link.c_str()));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+}
+#endif
 
 #ifndef _WIN32
 TEST(CurrentDirectory, LongerThanPathMax)

@@ -79,11 +79,98 @@ bool list_images(ImageList& list)
     return saved == 0;
 }
 
-bool create_output_file(PlatformFile& file, const char* name)
+namespace {
+
+// Follows symbolic links from path to the file they finally name, which
+// need not exist yet: the page replaces that file and the links stay.
+bool follow_links(std::string& path)
 {
-    int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    file.handle = fd;
-    return fd >= 0;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0)
+            return errno == ENOENT;
+        if (!S_ISLNK(st.st_mode))
+            return true;
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+        ssize_t n = readlink(path.c_str(), &link[0], link.size());
+        if (n < 0)
+            return false;
+        if (static_cast<std::size_t>(n) == link.size()) {  // grew since lstat
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        link.resize(static_cast<std::size_t>(n));
+        std::size_t slash = path.rfind('/');
+        path = link[0] == '/' || slash == std::string::npos ? link : path.substr(0, slash + 1) + link;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+mode_t current_umask()
+{
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+// Removes the temporary file, keeping errno for the caller.
+void remove_temporary(PageFile& page)
+{
+    int saved = errno;
+    if (page.file.handle >= 0)
+        close(static_cast<int>(page.file.handle));
+    page.file.handle = -1;
+    if (!page.temporary.empty())
+        unlink(page.temporary.c_str());
+    page.temporary.clear();
+    errno = saved;
+}
+
+}  // namespace
+
+bool begin_page(PageFile& page, const char* name)
+{
+    page.target = name;
+    if (!follow_links(page.target))
+        return false;
+
+    mode_t mode = 0666 & ~current_umask();
+    struct stat old;
+    bool replacing = stat(page.target.c_str(), &old) == 0;
+    if (replacing) {
+        if (!S_ISREG(old.st_mode)) {
+            errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
+            return false;
+        }
+        // rename() would replace a page the user may not write: ask first.
+        if (faccessat(AT_FDCWD, page.target.c_str(), W_OK, AT_EACCESS) != 0)
+            return false;
+        mode = old.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+
+    // A dot-name without an extension: never a picture, hidden from listings.
+    std::size_t slash = page.target.rfind('/');
+    page.temporary = (slash == std::string::npos ? std::string() : page.target.substr(0, slash + 1)) +
+                     ".korvel-XXXXXX";
+    int fd = mkostemp(&page.temporary[0], O_CLOEXEC);
+    if (fd < 0) {
+        page.temporary.clear();
+        return false;
+    }
+    page.file.handle = fd;
+    if (fchmod(fd, mode) != 0) {
+        remove_temporary(page);
+        return false;
+    }
+    // Keep the old page's owner where the system allows it (it does for
+    // root); where it does not, the page belongs to whoever ran the tool.
+    if (replacing && (old.st_uid != geteuid() || old.st_gid != getegid()) &&
+        fchown(fd, old.st_uid, old.st_gid) != 0)
+        errno = 0;
+    return true;
 }
 
 bool write_output_file(PlatformFile& file, const char* data, std::size_t size)
@@ -102,11 +189,21 @@ bool write_output_file(PlatformFile& file, const char* data, std::size_t size)
     return true;
 }
 
-bool close_output_file(PlatformFile& file)
+bool commit_page(PageFile& page)
 {
-    int fd = static_cast<int>(file.handle);
-    file.handle = -1;
-    return fd >= 0 && close(fd) == 0;
+    int fd = static_cast<int>(page.file.handle);
+    page.file.handle = -1;
+    if (close(fd) != 0 || rename(page.temporary.c_str(), page.target.c_str()) != 0) {
+        remove_temporary(page);
+        return false;
+    }
+    page.temporary.clear();
+    return true;
+}
+
+void abandon_page(PageFile& page)
+{
+    remove_temporary(page);
 }
 
 OpenResult open_input_file(PlatformFile& file, const char* name)

@@ -2,6 +2,7 @@
 // that names come in the system code page, as the page's readers expect.
 #include "platform/platform.h"
 
+#include <windows.h>
 #include <direct.h>
 #include <fcntl.h>
 #include <io.h>
@@ -58,12 +59,50 @@ bool list_images(ImageList& list)
     return saved == ENOENT;
 }
 
-bool create_output_file(PlatformFile& file, const char* name)
+namespace {
+
+// Removes the temporary file, keeping errno for the caller.
+void remove_temporary(PageFile& page)
 {
-    // Binary mode: write_output_file makes the CR LF line ends itself.
-    int fd = _open(name, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
-    file.handle = fd;
-    return fd >= 0;
+    int saved = errno;
+    if (page.file.handle >= 0)
+        _close(static_cast<int>(page.file.handle));
+    page.file.handle = -1;
+    if (!page.temporary.empty())
+        _unlink(page.temporary.c_str());
+    page.temporary.clear();
+    errno = saved;
+}
+
+}  // namespace
+
+bool begin_page(PageFile& page, const char* name)
+{
+    page.target = name;
+    DWORD attributes = GetFileAttributesA(name);
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+        errno = EACCES;
+        return false;
+    }
+    // A dot-name without an extension, in the page's folder: never a picture.
+    std::size_t slash = page.target.find_last_of("\\/");
+    std::string folder = slash == std::string::npos ? std::string() : page.target.substr(0, slash + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temporary = folder + ".korvel-XXXXXX";
+        if (_mktemp_s(&temporary[0], temporary.size() + 1) != 0)
+            return false;
+        // Binary mode: write_output_file makes the CR LF line ends itself.
+        int fd = _open(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd >= 0) {
+            page.file.handle = fd;
+            page.temporary = temporary;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
 }
 
 static bool write_all(int fd, const char* data, std::size_t size)
@@ -92,11 +131,23 @@ bool write_output_file(PlatformFile& file, const char* data, std::size_t size)
     return write_all(static_cast<int>(file.handle), text.data(), text.size());
 }
 
-bool close_output_file(PlatformFile& file)
+bool commit_page(PageFile& page)
 {
-    int fd = static_cast<int>(file.handle);
-    file.handle = -1;
-    return fd >= 0 && _close(fd) == 0;
+    int fd = static_cast<int>(page.file.handle);
+    page.file.handle = -1;
+    if (_close(fd) != 0 ||
+        !MoveFileExA(page.temporary.c_str(), page.target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        remove_temporary(page);
+        return false;
+    }
+    page.temporary.clear();
+    return true;
+}
+
+void abandon_page(PageFile& page)
+{
+    remove_temporary(page);
 }
 
 OpenResult open_input_file(PlatformFile& file, const char* name)

@@ -53,6 +53,18 @@ struct RunResult {
 // Runs the built korvel in folder with the test time zone.
 RunResult run_korvel(const std::string& folder, const std::vector<std::string>& args = {});
 
+#ifndef _WIN32
+// Limits for a run of korvel that is meant to fail.
+struct Restrictions {
+    std::uint64_t file_size_limit = 0;  // bytes a file may grow to; 0: no limit
+    bool unprivileged = false;          // run as "nobody" when the tests run as root
+};
+
+// Runs a copy of the built korvel, kept beside folder so that an
+// unprivileged user can start it, under the restrictions given.
+RunResult run_korvel_restricted(const std::string& folder, const Restrictions& restrictions);
+#endif
+
 // The text with its line ends as the platform's text files store them:
 // unchanged on POSIX, CR LF on Windows.
 std::string native_line_ends(const std::string& text);

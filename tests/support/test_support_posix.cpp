@@ -1,6 +1,9 @@
 #include "support/test_support.h"
 
 #include <dirent.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -95,25 +98,41 @@ std::vector<std::string> listed_pictures(const std::string& folder)
     return names;
 }
 
-RunResult run_korvel(const std::string& folder, const std::vector<std::string>& args)
+namespace {
+
+RunResult run(const char* program, const std::string& folder, const std::vector<std::string>& args,
+              const Restrictions& restrictions)
 {
     std::string output_path = folder + "/../korvel-output.txt";
     pid_t pid = fork();
     if (pid < 0)
         throw std::runtime_error("fork failed");
     if (pid == 0) {
-        int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         if (out < 0 || chdir(folder.c_str()) != 0)
             _exit(127);
         dup2(out, 1);
         dup2(out, 2);
         setenv("TZ", kTestTimeZone, 1);
+        if (restrictions.file_size_limit) {
+            // Writes past the limit then fail with EFBIG instead of a signal.
+            signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit;
+            limit.rlim_cur = limit.rlim_max = restrictions.file_size_limit;
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(127);
+        }
+        if (restrictions.unprivileged && geteuid() == 0) {
+            const uid_t nobody = 65534;
+            if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
+                _exit(127);
+        }
         std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(KORVEL_EXE));
+        argv.push_back(const_cast<char*>(program));
         for (const std::string& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        execv(KORVEL_EXE, argv.data());
+        execv(program, argv.data());
         _exit(127);
     }
     int status = 0;
@@ -123,6 +142,25 @@ RunResult run_korvel(const std::string& folder, const std::vector<std::string>& 
     result.output = read_file(output_path);
     std::remove(output_path.c_str());
     return result;
+}
+
+}  // namespace
+
+RunResult run_korvel(const std::string& folder, const std::vector<std::string>& args)
+{
+    return run(KORVEL_EXE, folder, args, Restrictions());
+}
+
+RunResult run_korvel_restricted(const std::string& folder, const Restrictions& restrictions)
+{
+    // The copy lives in the test's own temporary folder, opened up so that
+    // "nobody" can reach it wherever the build tree is.
+    std::string root = folder + "/..";
+    std::string copy = root + "/korvel";
+    std::filesystem::copy_file(KORVEL_EXE, copy, std::filesystem::copy_options::overwrite_existing);
+    chmod(copy.c_str(), 0755);
+    chmod(root.c_str(), 0755);
+    return run(copy.c_str(), folder, {}, restrictions);
 }
 
 std::string native_line_ends(const std::string& text)
