@@ -34,7 +34,9 @@ std::string mid_text(std::string_view text, std::size_t start, std::size_t count
     return std::string(text.substr(start, count));
 }
 
-static const char* html_entity(char c)
+namespace {
+
+constexpr const char* html_entity(char c)
 {
     switch (c) {
     case '&': return "&amp;";
@@ -46,43 +48,62 @@ static const char* html_entity(char c)
     }
 }
 
+// What a byte of a name needs in a URL attribute, looked up once per byte:
+// names are short, but a page may hold millions of them.
+enum ByteClass : unsigned char { kPlain, kEntity, kPercent, kHigh };
+
+struct ByteClasses {
+    ByteClass of[256] = {};
+    constexpr ByteClasses()
+    {
+        for (int c = 0; c < 256; ++c) {
+            if (c < 0x20 || c == 0x7F || c == '%' || c == '#' || c == '?' || c == '\\' || c == ':')
+                of[c] = kPercent;
+            else if (c >= 0x80)
+                of[c] = kHigh;
+            else if (html_entity(static_cast<char>(c)))
+                of[c] = kEntity;
+            else
+                of[c] = kPlain;
+        }
+    }
+};
+
+constexpr ByteClasses kByteClasses;
+
+}  // namespace
+
 void append_html_escaped(std::string& out, std::string_view text)
 {
     // Most names need nothing: copy runs of plain bytes in one go.
     std::size_t plain_from = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const char* entity = html_entity(text[i]);
-        if (!entity)
+        if (kByteClasses.of[static_cast<unsigned char>(text[i])] != kEntity)
             continue;
         out.append(text.data() + plain_from, i - plain_from);
-        out.append(entity);
+        out.append(html_entity(text[i]));
         plain_from = i + 1;
     }
     out.append(text.data() + plain_from, text.size() - plain_from);
 }
 
-static bool needs_percent(unsigned char c, bool keep_high_bytes)
-{
-    if (c < 0x20 || c == 0x7F)
-        return true;
-    if (c >= 0x80)
-        return !keep_high_bytes;
-    return c == '%' || c == '#' || c == '?' || c == '\\' || c == ':';
-}
-
 void append_url_escaped(std::string& out, std::string_view name, bool keep_high_bytes)
 {
     static const char hex[] = "0123456789ABCDEF";
-    for (char ch : name) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        if (needs_percent(c, keep_high_bytes)) {
-            out.push_back('%');
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 0x0F]);
-        } else if (const char* entity = html_entity(ch)) {
-            out.append(entity);
+    std::size_t plain_from = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        ByteClass kind = kByteClasses.of[c];
+        if (kind == kPlain || (kind == kHigh && keep_high_bytes))
+            continue;
+        out.append(name.data() + plain_from, i - plain_from);
+        plain_from = i + 1;
+        if (kind == kEntity) {
+            out.append(html_entity(name[i]));
         } else {
-            out.push_back(ch);
+            const char escape[3] = {'%', hex[c >> 4], hex[c & 0x0F]};
+            out.append(escape, 3);
         }
     }
+    out.append(name.data() + plain_from, name.size() - plain_from);
 }

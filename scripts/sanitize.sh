@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds every test with AddressSanitizer and UndefinedBehaviorSanitizer
+# (clang) and runs them, then fuzzes the template handling and the option
+# parser for a bounded time: FUZZ_SECONDS (default 60).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+need_packages cmake make clang libclang-rt-14-dev libgtest-dev
+
+sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+echo "== Sanitizers: every test"
+cmake -S . -B build/sanitize -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DKORVEL_WERROR=ON \
+    -DCMAKE_CXX_FLAGS="$sanitizers" >/dev/null
+cmake --build build/sanitize -j "$(nproc)"
+ctest --test-dir build/sanitize --output-on-failure -j "$(nproc)"
+
+echo "== Fuzzing the template and the marker options for ${FUZZ_SECONDS:-60} s"
+cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DKORVEL_TESTS=OFF \
+    -DKORVEL_FUZZ=ON -DCMAKE_CXX_FLAGS="$sanitizers -fsanitize=fuzzer-no-link" >/dev/null
+cmake --build build/fuzz -j "$(nproc)" --target template_fuzzer
+corpus=build/fuzz/corpus
+mkdir -p "$corpus"
+cp tests/fuzz/corpus/* "$corpus"/
+build/fuzz/template_fuzzer -max_total_time="${FUZZ_SECONDS:-60}" -max_len=4096 -print_final_stats=1 \
+    "$corpus" 2>build/fuzz/fuzz.log || { tail -50 build/fuzz/fuzz.log; exit 1; }
+grep -E "^stat::number_of_executed_units|Done" build/fuzz/fuzz.log || true
