@@ -24,6 +24,6 @@ cmake --build build/fuzz -j "$(nproc)" --target template_fuzzer
 corpus=build/fuzz/corpus
 mkdir -p "$corpus"
 cp tests/fuzz/corpus/* "$corpus"/
-build/fuzz/template_fuzzer -max_total_time="${FUZZ_SECONDS:-60}" -max_len=4096 -print_final_stats=1 \
+build/fuzz/template_fuzzer -artifact_prefix=build/fuzz/ -max_total_time="${FUZZ_SECONDS:-60}" -max_len=4096 -print_final_stats=1 \
     "$corpus" 2>build/fuzz/fuzz.log || { tail -50 build/fuzz/fuzz.log; exit 1; }
 grep -E "^stat::number_of_executed_units|Done" build/fuzz/fuzz.log || true

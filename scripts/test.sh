@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test: the suites built with g++ and with clang (warnings as
-# errors), the same suites cross-built for Windows and run under wine, and a
-# small run of the benchmark to keep it working.
+# errors), the same suites cross-built for Windows and run under wine, a
+# small run of the benchmark to keep it working, the suites again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, a minute of fuzzing, and
+# the page in headless Chromium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -20,3 +22,12 @@ bash scripts/build-windows.sh --test
 
 echo "== Benchmark, small"
 bash bench/run.sh --count 300 --rounds 1
+
+echo "== Sanitizers and fuzzing"
+bash scripts/sanitize.sh
+
+echo "== A real browser"
+need_packages chromium
+command -v npm >/dev/null || need_packages nodejs npm
+(cd tests/browser && npm ci --no-audit --no-fund)
+node tests/browser/check_gallery.mjs build/test-g++/korvel "examples/Holidays/Snow ridge.JPG"

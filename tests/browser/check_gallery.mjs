@@ -37,7 +37,7 @@ const names = [
 ];
 
 const root = mkdtempSync(join(tmpdir(), 'korvel-browser-'));
-const folder = join(root, "Tom & Jerry's <b>holiday</b>");
+const folder = join(root, "Tom & Jerry's <i>holiday");
 mkdirSync(folder);
 for (const name of names) copyFileSync(picture, join(folder, name));
 execFileSync(korvel, [], { cwd: folder, stdio: 'inherit' });
@@ -96,9 +96,9 @@ try {
   });
 
   const count = names.length;
-  expect(seen.title === "Tom & Jerry's <b>holiday</b>", `the title is the folder's name, got ${seen.title}`);
+  expect(seen.title === "Tom & Jerry's <i>holiday", `the title is the folder's name, got ${seen.title}`);
   expect(seen.loaded.length === 2 * count, `${2 * count} images, got ${seen.loaded.length}`);
-  for (const image of seen.loaded) expect(image.ok, `picture loads: ${decodeURIComponent(image.src)}`);
+  for (const image of seen.loaded) expect(image.ok, `picture loads: ${image.src}`);
   expect(seen.scripts === 0, `no script element, found ${seen.scripts}`);
   expect(seen.handlers.length === 0, `no event handler attribute, found ${seen.handlers}`);
   expect(dialogs.length === 0, `no dialog, got ${dialogs}`);

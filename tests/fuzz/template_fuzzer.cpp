@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "pagewriter/image_entries.h"
@@ -28,6 +29,45 @@ void check(bool promise)
 void check_escaped(const std::string& out)
 {
     check(out.find_first_of("<>'\"") == std::string::npos);
+}
+
+std::string html_unescaped(const std::string& text)
+{
+    static const char* const entities[][2] = {
+        {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&#39;", "'"}, {"&quot;", "\""}};
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        bool replaced = false;
+        for (const auto& entity : entities) {
+            if (text.compare(i, std::strlen(entity[0]), entity[0]) == 0) {
+                out += entity[1];
+                i += std::strlen(entity[0]);
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) {
+            check(text[i] != '&');  // every & starts an entity
+            out += text[i++];
+        }
+    }
+    return out;
+}
+
+std::string percent_decoded(const std::string& url)
+{
+    std::string out;
+    for (std::size_t i = 0; i < url.size(); ++i) {
+        if (url[i] != '%') {
+            out += url[i];
+            continue;
+        }
+        check(i + 2 < url.size() && std::isxdigit(static_cast<unsigned char>(url[i + 1])) &&
+              std::isxdigit(static_cast<unsigned char>(url[i + 2])));
+        out += static_cast<char>(std::stoi(url.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+    }
+    return out;
 }
 
 void check_details_rule(const PageOptions& options)
@@ -63,21 +103,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     parse_marker_options(input, direct);
     check_details_rule(direct);
 
+    // Both escapes must give back the very bytes of the name to a browser.
     std::string html;
     append_html_escaped(html, input);
     check_escaped(html);
+    check(html_unescaped(html) == input);
+
     std::string url;
     append_url_escaped(url, input, false);
     check_escaped(url);
-    // A URL keeps no byte that ends its path or names a scheme, and every
-    // "%" starts an escape.
-    check(url.find_first_of("#?\\:") == std::string::npos);
-    for (std::size_t i = 0; i < url.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(url[i]);
+    const std::string raw_url = html_unescaped(url);
+    // Nothing that ends the path or names a scheme, no control or high byte.
+    check(raw_url.find_first_of("#?\\:") == std::string::npos);
+    for (unsigned char c : raw_url)
         check(c >= 0x20 && c < 0x7F);
-        if (c == '%')
-            check(i + 2 < url.size() && std::isxdigit(static_cast<unsigned char>(url[i + 1])) &&
-                  std::isxdigit(static_cast<unsigned char>(url[i + 2])));
-    }
+    check(percent_decoded(raw_url) == input);
     return 0;
 }
