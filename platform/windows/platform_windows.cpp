@@ -14,6 +14,7 @@
 #include <string>
 
 #include "pagewriter/image_listing.h"
+#include "platform/calendar.h"
 
 bool get_current_directory(std::string& path)
 {
@@ -31,13 +32,7 @@ bool to_local_time(std::int64_t seconds, LocalTime& out)
     struct tm tm;
     if (_localtime64_s(&tm, &t) != 0)
         return false;
-    out.year = tm.tm_year + 1900;
-    out.month = tm.tm_mon + 1;
-    out.day = tm.tm_mday;
-    out.weekday = tm.tm_wday;
-    out.hour = tm.tm_hour;
-    out.minute = tm.tm_min;
-    out.second = tm.tm_sec;
+    out = local_time_of(tm);
     return true;
 }
 

@@ -8,14 +8,15 @@ import { chromium } from 'playwright-core';
 import { execFileSync } from 'node:child_process';
 import { copyFileSync, mkdtempSync, mkdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 
-const [korvel, picture] = process.argv.slice(2);
-if (!korvel || !picture) {
+const [korvel_arg, picture] = process.argv.slice(2);
+if (!korvel_arg || !picture) {
   console.error('usage: node check_gallery.mjs KORVEL PICTURE.jpg');
   process.exit(2);
 }
+const korvel = resolve(korvel_arg);  // it runs inside the gallery folder
 
 const names = [
   'plain.jpg',
