@@ -15,7 +15,7 @@ if [ "${1:-}" != "--test" ]; then
     exit 0
 fi
 
-need_packages cmake make g++-mingw-w64-x86-64-posix wine64 googletest
+need_packages cmake make g++-mingw-w64-x86-64-posix wine64 googletest bsdextrautils
 export WINEDEBUG=-all
 
 # Debian's GoogleTest sources, built once for Windows.

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
-need_packages cmake make g++ mandoc dpkg-dev
+need_packages cmake make g++ mandoc groff-base dpkg-dev
 
 echo "== Manual page lint"
 mandoc -Tlint -W style docs/korvel.1

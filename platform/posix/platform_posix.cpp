@@ -77,7 +77,8 @@ bool list_images(ImageList& list)
 namespace {
 
 // Follows symbolic links from path to the file they finally name, which
-// need not exist yet: the page replaces that file and the links stay.
+// need not exist yet: the page replaces that file and the links stay. Fails
+// on a link that cannot be read or a loop of links (errno says which).
 bool follow_links(std::string& path)
 {
     for (int depth = 0; depth < 40; ++depth) {
