@@ -79,11 +79,10 @@ void copy_template_head(GalleryRun& run, PageOptions& options)
         // A tag without ">" on its line goes on over the next lines, up to
         // the first ">" or the end of the template.
         std::string tag = line.substr(at);
-        std::size_t searched = 0;
         std::size_t close = tag.find('>');
         while (close == std::string::npos && read_template_line(run.template_source, line)) {
             ++run.line_number;
-            searched = tag.size();
+            const std::size_t searched = tag.size();
             tag += line;
             close = tag.find('>', searched);
         }

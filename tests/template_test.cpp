@@ -167,21 +167,7 @@ TEST(TemplateLines, FindMarker)
     EXPECT_EQ(find_marker("<KORVEL"), std::string::npos);
 }
 
-TEST(TemplateCopy, MarkerOnTheFirstLineBringsTheHeader)
-{
-    Copied copied = copy_around_gallery("<KORVEL nodate>\n<p>after</p>\n");
-    EXPECT_EQ(copied.page, kHeader + "[GALLERY]\n<p>after</p>\n");
-    EXPECT_FALSE(copied.options.show_date);
-    EXPECT_TRUE(copied.options.show_time);
-}
 
-TEST(TemplateCopy, MarkerFurtherDownKeepsTheTemplatesOwnHead)
-{
-    Copied copied = copy_around_gallery("<html>\n<body>\n<td>before <KORVEL NOHR> behind</td>\n</body>\n");
-    EXPECT_EQ(copied.page, "<html>\n<body>\n<td>before [GALLERY] behind</td>\n</body>\n");
-    EXPECT_FALSE(copied.options.show_rule);
-    EXPECT_EQ(copied.lines, 3u);
-}
 
 TEST(TemplateCopy, TextInFrontOfAFirstLineMarkerComesBeforeTheHeader)
 {
@@ -191,13 +177,6 @@ TEST(TemplateCopy, TextInFrontOfAFirstLineMarkerComesBeforeTheHeader)
     EXPECT_EQ(copied.page, "<div>" + kHeader + "[GALLERY]tail\n");
 }
 
-TEST(TemplateCopy, WithoutAMarkerTheWholeTemplateComesFirst)
-{
-    Copied copied = copy_around_gallery("<html>\n<korvel nodate>\n<KORVELX nodate>\n<KORVEL>\n");
-    EXPECT_EQ(copied.page, "<html>\n<korvel nodate>\n<KORVELX nodate>\n<KORVEL>\n[GALLERY]");
-    EXPECT_TRUE(copied.options.show_date);
-    EXPECT_EQ(copy_around_gallery("").page, "[GALLERY]");
-}
 
 TEST(TemplateCopy, ATagOverSeveralLines)
 {
@@ -214,13 +193,6 @@ TEST(TemplateCopy, ATagOverSeveralLines)
     EXPECT_FALSE(copied.options.show_rule);
 }
 
-TEST(TemplateCopy, ATagNeverClosedRunsToTheEnd)
-{
-    Copied copied = copy_around_gallery("<h2>Trip</h2>\n<KORVEL NOTIME\nNODATE\n</body>");
-    EXPECT_EQ(copied.page, "<h2>Trip</h2>\n[GALLERY]");
-    EXPECT_FALSE(copied.options.show_time);
-    EXPECT_FALSE(copied.options.show_date);
-}
 
 TEST(TemplateCopy, ATagCutBy259CharactersGoesOnInTheNextPiece)
 {
