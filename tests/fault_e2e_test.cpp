@@ -104,3 +104,28 @@ TEST_F(Failing, ADeviceNamedIndexHtmlIsLeftAlone)
     expect_failure_without_a_trace(run_korvel(folder.path), before);
     EXPECT_TRUE(std::filesystem::is_symlink(page));
 }
+
+TEST_F(Failing, AFolderThatCannotBeListed)
+{
+    // Writable but not readable, with a page the user may write: an empty
+    // gallery must not replace it.
+    chmod(page.c_str(), 0666);
+    chmod(folder.path.c_str(), 0333);
+    Restrictions restrictions;
+    restrictions.unprivileged = true;
+    RunResult run = run_korvel_restricted(folder.path, restrictions);
+    chmod(folder.path.c_str(), 0755);
+    EXPECT_EQ(run.status, kFailureStatus);
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(read_file(page), kOldPage);
+}
+
+TEST_F(Failing, ATemplateThatCannotBeRead)
+{
+    // A folder opens like a file here, but cannot be read: the page would
+    // lose the rest of the template.
+    std::filesystem::create_directory(join_path(folder.path, "korvel0.htm"));
+    std::vector<std::string> before = entries_of(folder.path);
+    expect_failure_without_a_trace(run_korvel(folder.path), before);
+    EXPECT_EQ(read_file(page), kOldPage);
+}
