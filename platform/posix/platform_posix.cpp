@@ -11,7 +11,7 @@
 #include <climits>
 
 #include "pagewriter/image_listing.h"
-#include "platform/calendar.h"
+#include "platform/platform_shared.h"
 
 bool get_current_directory(std::string& path)
 {
@@ -110,19 +110,6 @@ mode_t current_umask()
     return mask;
 }
 
-// Removes the temporary file, keeping errno for the caller.
-void remove_temporary(PageFile& page)
-{
-    int saved = errno;
-    if (page.file.handle >= 0)
-        close(static_cast<int>(page.file.handle));
-    page.file.handle = -1;
-    if (!page.temporary.empty())
-        unlink(page.temporary.c_str());
-    page.temporary.clear();
-    errno = saved;
-}
-
 }  // namespace
 
 bool begin_page(PageFile& page, const char* name)
@@ -158,14 +145,15 @@ bool begin_page(PageFile& page, const char* name)
     }
     page.file.handle = fd;
     if (fchmod(fd, mode) != 0) {
-        remove_temporary(page);
+        abandon_page(page);
         return false;
     }
     // Keep the old page's owner where the system allows it (it does for
-    // root); where it does not, the page belongs to whoever ran the tool.
+    // root).
     if (replacing && (old.st_uid != geteuid() || old.st_gid != getegid()) &&
-        fchown(fd, old.st_uid, old.st_gid) != 0)
-        errno = 0;
+        fchown(fd, old.st_uid, old.st_gid) != 0) {
+        // Not allowed: the page belongs to whoever ran the tool, which is fine.
+    }
     return true;
 }
 
@@ -185,21 +173,21 @@ bool write_output_file(PlatformFile& file, const char* data, std::size_t size)
     return true;
 }
 
-bool commit_page(PageFile& page)
+bool close_file(PlatformFile& file)
 {
-    int fd = static_cast<int>(page.file.handle);
-    page.file.handle = -1;
-    if (close(fd) != 0 || rename(page.temporary.c_str(), page.target.c_str()) != 0) {
-        remove_temporary(page);
-        return false;
-    }
-    page.temporary.clear();
-    return true;
+    int fd = static_cast<int>(file.handle);
+    file.handle = -1;
+    return fd < 0 || close(fd) == 0;
 }
 
-void abandon_page(PageFile& page)
+void remove_file(const std::string& path)
 {
-    remove_temporary(page);
+    unlink(path.c_str());
+}
+
+bool replace_file(const std::string& from, const std::string& to)
+{
+    return rename(from.c_str(), to.c_str()) == 0;
 }
 
 OpenResult open_input_file(PlatformFile& file, const char* name)
@@ -222,11 +210,4 @@ bool read_input_file(PlatformFile& file, char* buffer, std::size_t capacity, std
         if (errno != EINTR)
             return false;
     }
-}
-
-void close_input_file(PlatformFile& file)
-{
-    if (file.handle >= 0)
-        close(static_cast<int>(file.handle));
-    file.handle = -1;
 }

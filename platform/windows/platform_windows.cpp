@@ -14,7 +14,7 @@
 #include <string>
 
 #include "pagewriter/image_listing.h"
-#include "platform/calendar.h"
+#include "platform/platform_shared.h"
 
 bool get_current_directory(std::string& path)
 {
@@ -53,23 +53,6 @@ bool list_images(ImageList& list)
     _findclose(handle);
     return saved == ENOENT;
 }
-
-namespace {
-
-// Removes the temporary file, keeping errno for the caller.
-void remove_temporary(PageFile& page)
-{
-    int saved = errno;
-    if (page.file.handle >= 0)
-        _close(static_cast<int>(page.file.handle));
-    page.file.handle = -1;
-    if (!page.temporary.empty())
-        _unlink(page.temporary.c_str());
-    page.temporary.clear();
-    errno = saved;
-}
-
-}  // namespace
 
 bool begin_page(PageFile& page, const char* name)
 {
@@ -126,23 +109,21 @@ bool write_output_file(PlatformFile& file, const char* data, std::size_t size)
     return write_all(static_cast<int>(file.handle), text.data(), text.size());
 }
 
-bool commit_page(PageFile& page)
+bool close_file(PlatformFile& file)
 {
-    int fd = static_cast<int>(page.file.handle);
-    page.file.handle = -1;
-    if (_close(fd) != 0 ||
-        !MoveFileExA(page.temporary.c_str(), page.target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        remove_temporary(page);
-        return false;
-    }
-    page.temporary.clear();
-    return true;
+    int fd = static_cast<int>(file.handle);
+    file.handle = -1;
+    return fd < 0 || _close(fd) == 0;
 }
 
-void abandon_page(PageFile& page)
+void remove_file(const std::string& path)
 {
-    remove_temporary(page);
+    _unlink(path.c_str());
+}
+
+bool replace_file(const std::string& from, const std::string& to)
+{
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 OpenResult open_input_file(PlatformFile& file, const char* name)
@@ -163,11 +144,4 @@ bool read_input_file(PlatformFile& file, char* buffer, std::size_t capacity, std
         return false;
     got = static_cast<std::size_t>(n);
     return true;
-}
-
-void close_input_file(PlatformFile& file)
-{
-    if (file.handle >= 0)
-        _close(static_cast<int>(file.handle));
-    file.handle = -1;
 }
