@@ -13,16 +13,6 @@ namespace {
 
 const std::string kOldPage = "<html><body>the page from last time</body></html>\n";
 
-// The folder's entries, sorted, for comparing before and after.
-std::vector<std::string> entries_of(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 struct Failing : public ::testing::Test {
     TempFolder folder{"Album"};
     std::string page = join_path(folder.path, "index.html");
@@ -38,7 +28,7 @@ struct Failing : public ::testing::Test {
     {
         EXPECT_EQ(run.status, kFailureStatus);
         EXPECT_EQ(run.output, "");
-        EXPECT_EQ(entries_of(folder.path), before);
+        EXPECT_EQ(folder_entries(folder.path), before);
     }
 };
 
@@ -48,7 +38,7 @@ TEST_F(Failing, AWriteFailingInTheMiddleOfThePageKeepsTheOldPage)
 {
     // The page for 1000 pictures is about 350 KB; the limit cuts it after
     // the first few writes.
-    std::vector<std::string> before = entries_of(folder.path);
+    std::vector<std::string> before = folder_entries(folder.path);
     Restrictions restrictions;
     restrictions.file_size_limit = 100 * 1000;
     expect_failure_without_a_trace(run_korvel_restricted(folder.path, restrictions), before);
@@ -65,7 +55,7 @@ TEST_F(Failing, AFolderNamedIndexHtmlIsLeftAlone)
     std::filesystem::remove(page);
     std::filesystem::create_directory(page);
     write_file(join_path(page, "inside.txt"), "kept");
-    std::vector<std::string> before = entries_of(folder.path);
+    std::vector<std::string> before = folder_entries(folder.path);
     expect_failure_without_a_trace(run_korvel(folder.path), before);
     EXPECT_EQ(read_file(join_path(page, "inside.txt")), "kept");
 }
@@ -75,7 +65,7 @@ TEST_F(Failing, AFolderTheUserCannotWrite)
     // As root, the run drops to "nobody", for whom the folder is read-only;
     // as anyone else, the folder is made read-only.
     chmod(folder.path.c_str(), 0555);
-    std::vector<std::string> before = entries_of(folder.path);
+    std::vector<std::string> before = folder_entries(folder.path);
     Restrictions restrictions;
     restrictions.unprivileged = true;
     RunResult run = run_korvel_restricted(folder.path, restrictions);
@@ -89,7 +79,7 @@ TEST_F(Failing, APageTheUserCannotWrite)
     // The folder is open to all, but the page is not the user's to change.
     chmod(folder.path.c_str(), 0777);
     chmod(page.c_str(), 0444);
-    std::vector<std::string> before = entries_of(folder.path);
+    std::vector<std::string> before = folder_entries(folder.path);
     Restrictions restrictions;
     restrictions.unprivileged = true;
     expect_failure_without_a_trace(run_korvel_restricted(folder.path, restrictions), before);
@@ -100,7 +90,7 @@ TEST_F(Failing, ADeviceNamedIndexHtmlIsLeftAlone)
 {
     std::filesystem::remove(page);
     std::filesystem::create_symlink("/dev/full", page);
-    std::vector<std::string> before = entries_of(folder.path);
+    std::vector<std::string> before = folder_entries(folder.path);
     expect_failure_without_a_trace(run_korvel(folder.path), before);
     EXPECT_TRUE(std::filesystem::is_symlink(page));
 }
@@ -125,7 +115,7 @@ TEST_F(Failing, ATemplateThatCannotBeRead)
     // A folder opens like a file here, but cannot be read: the page would
     // lose the rest of the template.
     std::filesystem::create_directory(join_path(folder.path, "korvel0.htm"));
-    std::vector<std::string> before = entries_of(folder.path);
+    std::vector<std::string> before = folder_entries(folder.path);
     expect_failure_without_a_trace(run_korvel(folder.path), before);
     EXPECT_EQ(read_file(page), kOldPage);
 }

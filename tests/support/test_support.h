@@ -37,6 +37,9 @@ void write_file(const std::string& path, const std::string& content);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
 
+// The names in folder, sorted: for comparing a folder before and after.
+std::vector<std::string> folder_entries(const std::string& folder);
+
 // A file of size bytes (sparse where the file system allows) last written at
 // modified, in seconds since the epoch.
 void make_picture(const std::string& folder, const std::string& name, std::uint64_t size, std::int64_t modified);
