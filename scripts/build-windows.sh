@@ -26,13 +26,20 @@ if [ ! -f "$gtest/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
     cmake --build "$gtest" -j "$(nproc)" --target install >/dev/null
 fi
 
+# A wine prefix of this run's own: the home folder may have none (a fresh
+# machine), or have one whose wineserver is already running, and this one
+# is removed when the run ends.
+WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/korvel-wine-XXXXXX")
+export WINEPREFIX
+trap '/usr/lib/wine/wineserver64 -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
+
 # One wineserver for the whole run: left to itself it exits between two
 # short test programs, and a program starting just then loses its
 # connection ("recvmsg: Connection reset by peer").
-# Wine's own background processes start with the first program; start them
-# here, away from the tests' output pipes, which they would hold open.
+# Wine's own background processes start with the first program, which also
+# fills the new prefix; start them here, away from the tests' output pipes,
+# which they would hold open.
 /usr/lib/wine/wineserver64 -p
-trap '/usr/lib/wine/wineserver64 -k || true' EXIT
 /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
 
 cmake -S . -B "$build-tests" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORVEL_WERROR=ON \
