@@ -46,6 +46,6 @@ void put_html(PageSink& sink, std::string_view text)
 
 void put_url(PageSink& sink, std::string_view name)
 {
-    append_url_escaped(sink.pending, name, kUrlKeepsHighBytes);
+    append_url_escaped(sink.pending, name);
     flush_when_full(sink);
 }

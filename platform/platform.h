@@ -10,14 +10,11 @@
 #include <cstdint>
 #include <string>
 
+// Names and paths are UTF-8 on every system: the Windows layer converts
+// them from and to the system's UTF-16.
 #ifdef _WIN32
-// Names arrive in the system code page, which is also how a browser reads a
-// page that names no charset, so their bytes of 128 and above stay raw in
-// URLs. The path separator is the backslash.
-constexpr bool kUrlKeepsHighBytes = true;
 constexpr char kPathSeparator = '\\';
 #else
-constexpr bool kUrlKeepsHighBytes = false;
 constexpr char kPathSeparator = '/';
 #endif
 

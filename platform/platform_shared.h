@@ -4,6 +4,8 @@
 #ifndef KORVEL_PLATFORM_PLATFORM_SHARED_H
 #define KORVEL_PLATFORM_PLATFORM_SHARED_H
 
+#include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -11,6 +13,41 @@
 
 // The C library's broken-down time as the portable LocalTime.
 LocalTime local_time_of(const std::tm& tm);
+
+// Appends UTF-16 text (Windows' names, in units of 16 bits) to out as
+// UTF-8. A lone surrogate, which is not text and has no UTF-8 form, becomes
+// U+FFFD.
+template <typename Unit>
+void append_utf8_of_utf16(std::string& out, const Unit* text, std::size_t length)
+{
+    for (std::size_t i = 0; i < length; ++i) {
+        std::uint32_t c = static_cast<std::uint16_t>(text[i]);
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            std::uint32_t low = i + 1 < length ? static_cast<std::uint16_t>(text[i + 1]) : 0;
+            if (c <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            } else {
+                c = 0xFFFD;
+            }
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+}
 
 // Each platform's own.
 

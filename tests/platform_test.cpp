@@ -17,6 +17,7 @@
 #include "pagewriter/image_listing.h"
 #include "pagewriter/page_sink.h"
 #include "platform/platform.h"
+#include "platform/platform_shared.h"
 #include "support/test_support.h"
 
 namespace {
@@ -30,8 +31,8 @@ struct Listed {
 
 Listed list_in(const std::string& folder, ImageList& images)
 {
-    std::string back = std::filesystem::current_path().string();
-    std::filesystem::current_path(folder);
+    std::filesystem::path back = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::u8path(folder));
     Listed listed;
     listed.ok = list_images(images);
     std::filesystem::current_path(back);
@@ -47,6 +48,32 @@ Listed list_in(const std::string& folder, ImageList& images)
 const std::vector<std::string> kPageOnly = {"index.html"};
 
 }  // namespace
+
+// How Windows names, in UTF-16, become the UTF-8 the rest of the tool sees.
+TEST(WindowsNames, Utf16BecomesUtf8AndLoneSurrogatesBecomeReplacements)
+{
+    struct Case {
+        const char* what;
+        std::u16string name;
+        std::string utf8;
+    };
+    const Case cases[] = {
+        {"ASCII", u"a.jpg", "a.jpg"},
+        {"two and three bytes", u"\u00e9\u5199", "\xc3\xa9\xe5\x86\x99"},
+        {"a pair", u"\U0001F4F7.jpg", "\xf0\x9f\x93\xb7.jpg"},
+        {"highest", u"\U0010FFFF", "\xf4\x8f\xbf\xbf"},
+        {"lone high", {u'a', char16_t(0xD83D), u'b'}, "a\xef\xbf\xbd" "b"},
+        {"lone low", {char16_t(0xDCF7), u'b'}, "\xef\xbf\xbd" "b"},
+        {"high at the end", {u'a', char16_t(0xD83D)}, "a\xef\xbf\xbd"},
+        {"two highs, then a pair", {char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDCF7)},
+         "\xef\xbf\xbd\xf0\x9f\x93\xb7"},
+    };
+    for (const Case& c : cases) {
+        std::string out = "kept:";
+        append_utf8_of_utf16(out, c.name.data(), c.name.size());
+        EXPECT_EQ(out, "kept:" + c.utf8) << c.what;
+    }
+}
 
 TEST(Listing, KeepsNamesEndingInJpgInAnyCase)
 {

@@ -1,5 +1,6 @@
-// Small operations on byte strings. No encoding is interpreted: a
-// character is one byte, and bytes of 128 and above pass through as they are.
+// Small operations on byte strings, and the escapes that put names into the
+// page. The operations interpret no encoding: a character is one byte, and
+// bytes of 128 and above pass through as they are.
 #ifndef KORVEL_TEXT_TEXT_HELPERS_H
 #define KORVEL_TEXT_TEXT_HELPERS_H
 
@@ -23,15 +24,20 @@ std::string left_text(std::string_view text, std::size_t count);
 // the end.
 std::string mid_text(std::string_view text, std::size_t start, std::size_t count);
 
-// Appends text with the five characters that are special in HTML text and
-// quoted attributes replaced by entities: & < > ' ".
+// Appends a name as HTML text in pure ASCII, so that it reads the same
+// whatever charset a browser or server assumes for the page. Names are bytes,
+// UTF-8 by convention: & < > ' " become entities, each valid multi-byte UTF-8
+// sequence becomes a decimal character reference (&#233; for e-acute), and
+// each maximal invalid subsequence, as a browser's UTF-8 decoder counts them,
+// becomes &#65533;. So do U+0080 to U+009F, whose references browsers read as
+// other characters. Other ASCII bytes stay as they are.
 void append_html_escaped(std::string& out, std::string_view text);
 
 // Appends a file name as a relative URL inside a quoted attribute. Bytes that
 // a URL cannot carry as they are (controls, DEL, and % # ? \ :, which would
-// end the path or make the name look like a scheme), and bytes of 128 and
-// above unless keep_high_bytes is set, become %XX with upper-case hex digits;
-// the result is then HTML-escaped like text.
-void append_url_escaped(std::string& out, std::string_view name, bool keep_high_bytes);
+// end the path or make the name look like a scheme) and every byte of 128
+// and above become %XX with upper-case hex digits; the result is then
+// HTML-escaped like text. A browser resolves the URL to the name's bytes.
+void append_url_escaped(std::string& out, std::string_view name);
 
 #endif

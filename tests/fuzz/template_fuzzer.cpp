@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "pagewriter/image_entries.h"
 #include "pagewriter/image_listing.h"
@@ -31,25 +34,123 @@ void check_escaped(const std::string& out)
     check(out.find_first_of("<>'\"") == std::string::npos);
 }
 
-std::string html_unescaped(const std::string& text)
+// A reference for what a browser reads in a name's bytes, defined apart from
+// the code under test: a well-formed sequence is the encoding of a scalar
+// value (so no overlong forms, surrogates, or values above U+10FFFF), and an
+// ill-formed one is replaced by U+FFFD once for its longest start that could
+// still have begun a well-formed sequence.
+std::string utf8_of(char32_t c)
+{
+    std::string out;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+struct Utf8Reference {
+    std::map<std::string, char32_t> sequences;  // every well-formed multi-byte sequence
+    std::set<std::string> starts;               // every proper start of one
+    Utf8Reference()
+    {
+        for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
+            if (c >= 0xD800 && c <= 0xDFFF)
+                continue;
+            std::string bytes = utf8_of(c);
+            sequences.emplace(bytes, c);
+            for (std::size_t n = 1; n < bytes.size(); ++n)
+                starts.insert(bytes.substr(0, n));
+        }
+    }
+};
+
+// The characters a browser reads in name, C1 controls as U+FFFD.
+std::vector<char32_t> characters_of(const std::string& name)
+{
+    static const Utf8Reference reference;
+    std::vector<char32_t> out;
+    for (std::size_t i = 0; i < name.size();) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c < 0x80) {
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        std::size_t taken = 0;
+        for (std::size_t n = 2; n <= 4 && !taken; ++n) {
+            auto found = reference.sequences.find(name.substr(i, n));
+            if (found != reference.sequences.end()) {
+                out.push_back(found->second <= 0x9F ? 0xFFFD : found->second);
+                taken = n;
+            }
+        }
+        if (!taken) {
+            taken = 1;
+            for (std::size_t n = 2; n <= 3; ++n)
+                if (i + n <= name.size() && reference.starts.count(name.substr(i, n)))
+                    taken = n;
+            out.push_back(0xFFFD);
+        }
+        i += taken;
+    }
+    return out;
+}
+
+// The characters of HTML text as a browser reads its entities and
+// references; every & must start one.
+std::vector<char32_t> characters_of_html(const std::string& text)
 {
     static const char* const entities[][2] = {
         {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&#39;", "'"}, {"&quot;", "\""}};
-    std::string out;
+    std::vector<char32_t> out;
     for (std::size_t i = 0; i < text.size();) {
         bool replaced = false;
         for (const auto& entity : entities) {
             if (text.compare(i, std::strlen(entity[0]), entity[0]) == 0) {
-                out += entity[1];
+                out.push_back(static_cast<unsigned char>(entity[1][0]));
                 i += std::strlen(entity[0]);
                 replaced = true;
                 break;
             }
         }
-        if (!replaced) {
-            check(text[i] != '&');  // every & starts an entity
-            out += text[i++];
+        if (replaced)
+            continue;
+        if (text[i] == '&') {
+            check(text.compare(i, 2, "&#") == 0);
+            std::size_t end = text.find(';', i);
+            check(end != std::string::npos && end > i + 2 && end - i <= 9);
+            std::string digits = text.substr(i + 2, end - i - 2);
+            check(digits.find_first_not_of("0123456789") == std::string::npos);
+            char32_t c = static_cast<char32_t>(std::stoul(digits));
+            check(c > 0x9F && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF));
+            out.push_back(c);
+            i = end + 1;
+            continue;
         }
+        out.push_back(static_cast<unsigned char>(text[i++]));
+    }
+    return out;
+}
+
+// Undoes the five entities of an attribute.
+std::string html_unescaped(const std::string& text)
+{
+    std::string out;
+    for (char32_t c : characters_of_html(text)) {
+        check(c < 0x80);
+        out += static_cast<char>(c);
     }
     return out;
 }
@@ -103,14 +204,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     parse_marker_options(input, direct);
     check_details_rule(direct);
 
-    // Both escapes must give back the very bytes of the name to a browser.
+    // Both escapes are pure ASCII. The text must read as the name's
+    // characters, and the URL give back its very bytes.
     std::string html;
     append_html_escaped(html, input);
     check_escaped(html);
-    check(html_unescaped(html) == input);
+    for (unsigned char c : html)
+        check(c < 0x80);
+    check(characters_of_html(html) == characters_of(input));
 
     std::string url;
-    append_url_escaped(url, input, false);
+    append_url_escaped(url, input);
     check_escaped(url);
     const std::string raw_url = html_unescaped(url);
     // Nothing that ends the path or names a scheme, no control or high byte.

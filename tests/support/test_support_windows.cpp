@@ -9,6 +9,25 @@
 
 #include "pagewriter/image_listing.h"
 
+// Paths are UTF-8, as in the tool; the system's own converters turn them
+// into the UTF-16 of the wide functions and back.
+static std::wstring wide(const std::string& utf8)
+{
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], length);
+    return out;
+}
+
+static std::string utf8(const wchar_t* text)
+{
+    int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], length, nullptr, nullptr);
+    out.resize(out.size() - 1);  // the terminator
+    return out;
+}
+
 const char* const kTestTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
 const int kFailureStatus = -1;
 
@@ -20,41 +39,41 @@ void set_time_zone(const char* tz)
 
 TempFolder::TempFolder(const std::string& leaf)
 {
-    char temp[MAX_PATH + 1];
-    DWORD length = GetTempPathA(sizeof temp, temp);
+    wchar_t temp[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, temp);
     if (length == 0 || length > MAX_PATH)
         throw std::runtime_error("GetTempPath failed");
     for (unsigned attempt = 0;; ++attempt) {
-        root = std::string(temp) + "korvel-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+        root = utf8(temp) + "korvel-test-" + std::to_string(GetCurrentProcessId()) + "-" +
                std::to_string(GetTickCount() + attempt);
-        if (CreateDirectoryA(root.c_str(), nullptr))
+        if (CreateDirectoryW(wide(root).c_str(), nullptr))
             break;
         if (GetLastError() != ERROR_ALREADY_EXISTS || attempt > 100)
             throw std::runtime_error("cannot make " + root);
     }
     path = join_path(root, leaf);
-    if (!CreateDirectoryA(path.c_str(), nullptr))
+    if (!CreateDirectoryW(wide(path).c_str(), nullptr))
         throw std::runtime_error("cannot make " + path);
 }
 
 static void remove_tree(const std::string& folder)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE handle = FindFirstFileA((folder + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE handle = FindFirstFileW(wide(folder + "\\*").c_str(), &found);
     if (handle != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = found.cFileName;
+            std::string name = utf8(found.cFileName);
             if (name == "." || name == "..")
                 continue;
             std::string path = join_path(folder, name);
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 remove_tree(path);
             else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(handle, &found));
+                DeleteFileW(wide(path).c_str());
+        } while (FindNextFileW(handle, &found));
         FindClose(handle);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(wide(folder).c_str());
 }
 
 TempFolder::~TempFolder()
@@ -69,13 +88,13 @@ std::string join_path(const std::string& folder, const std::string& name)
 
 bool file_exists(const std::string& path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void make_picture(const std::string& folder, const std::string& name, std::uint64_t size, std::int64_t modified)
 {
     std::string path = join_path(folder, name);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot make " + path);
     LARGE_INTEGER end;
@@ -96,15 +115,16 @@ void make_picture(const std::string& folder, const std::string& name, std::uint6
 std::vector<std::string> listed_pictures(const std::string& folder)
 {
     std::vector<std::string> names;
-    struct __finddata64_t found;
-    intptr_t handle = _findfirst64((folder + "\\*.jpg").c_str(), &found);
-    if (handle == -1)
+    WIN32_FIND_DATAW found;
+    HANDLE handle = FindFirstFileW(wide(folder + "\\*").c_str(), &found);
+    if (handle == INVALID_HANDLE_VALUE)
         return names;
     do {
-        if (is_picture_name(found.name))
-            names.push_back(found.name);
-    } while (_findnext64(handle, &found) == 0);
-    _findclose(handle);
+        std::string name = utf8(found.cFileName);
+        if (is_picture_name(name))
+            names.push_back(name);
+    } while (FindNextFileW(handle, &found));
+    FindClose(handle);
     return names;
 }
 
@@ -112,7 +132,7 @@ RunResult run_korvel(const std::string& folder, const std::vector<std::string>& 
 {
     std::string output_path = join_path(folder, "..\\korvel-output.txt");
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE output = CreateFileA(output_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+    HANDLE output = CreateFileW(wide(output_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (output == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot make " + output_path);
@@ -122,15 +142,16 @@ RunResult run_korvel(const std::string& folder, const std::vector<std::string>& 
         command += " \"" + arg + "\"";
     SetEnvironmentVariableA("TZ", kTestTimeZone);
 
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = output;
     startup.hStdError = output;
     PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(KORVEL_EXE, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
-                                  &startup, &process);
+    std::wstring wide_command = wide(command);
+    BOOL started = CreateProcessW(wide(KORVEL_EXE).c_str(), &wide_command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                  wide(folder).c_str(), &startup, &process);
     CloseHandle(output);
     if (!started)
         throw std::runtime_error("cannot start " KORVEL_EXE);
@@ -143,7 +164,7 @@ RunResult run_korvel(const std::string& folder, const std::vector<std::string>& 
     RunResult result;
     result.status = static_cast<int>(code);
     result.output = read_file(output_path);
-    DeleteFileA(output_path.c_str());
+    DeleteFileW(wide(output_path).c_str());
     return result;
 }
 
