@@ -51,28 +51,37 @@ struct PageFile {
     std::string temporary;  // the temporary file; empty when there is none
 };
 
-// Creates the temporary file for the page name. Fails, creating nothing,
-// when the page exists but is not a plain file (a folder, say) or the
-// running user may not write it, or when the temporary file cannot be
-// created in its folder.
+// Creates the temporary file for the page name, named ".korvel-" and six
+// letters or digits. The run holds it (a lock on POSIX, no delete sharing on
+// Windows) for as long as it lives, so that other runs know it is in use;
+// the signals that stop a run (Ctrl+C and the like on Windows) remove it
+// before the run ends. Temporary files of that name in the folder that no
+// run holds, left by runs that were killed outright, are removed. One page
+// at a time. Fails, creating nothing, when the page exists but is not a
+// plain file (a folder, say) or the running user may not write it, or when
+// the temporary file cannot be created in its folder.
 bool begin_page(PageFile& page, const char* name);
 
 // Writes all size bytes. Fails on any error, including a short write that
 // cannot be completed.
 bool write_output_file(PlatformFile& file, const char* data, std::size_t size);
 
-// Closes the temporary file and puts it in place of the page, with the old
-// page's permission bits. Fails when the close or the replacement fails;
-// the temporary file is then removed and the old page stays as it was.
+// Flushes the temporary file to the disk and puts it in place of the page,
+// with the old page's permission bits; on POSIX the folder is flushed after
+// the rename. After a power failure the folder holds the old page or the
+// new one, whole. Fails when the flush or the replacement fails; the
+// temporary file is then removed and the old page stays as it was.
 bool commit_page(PageFile& page);
 
-// Closes and removes the temporary file; the old page stays as it was.
+// Removes the temporary file and closes it; the old page stays as it was.
 void abandon_page(PageFile& page);
 
-enum class OpenResult { opened, missing, failed };
+// opened; missing: there is no such file; failed: it is there but cannot be
+// opened; not_a_file: it is a folder, a device, a FIFO or a socket, which
+// is never read (a FIFO could block the run forever, a device never end).
+enum class OpenResult { opened, missing, failed, not_a_file };
 
-// Opens the file for reading. missing: there is no such file; failed: it is
-// there but cannot be opened.
+// Opens the file for reading, without blocking and without reading it.
 OpenResult open_input_file(PlatformFile& file, const char* name);
 
 // Reads up to capacity bytes into buffer and sets got; got is 0 at the end of

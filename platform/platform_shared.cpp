@@ -15,23 +15,41 @@ LocalTime local_time_of(const std::tm& tm)
     return out;
 }
 
+bool is_temporary_name(const char* name)
+{
+    static const char prefix[] = ".korvel-";
+    for (std::size_t i = 0; i + 1 < sizeof prefix; ++i)
+        if (name[i] != prefix[i])
+            return false;
+    const char* letters = name + sizeof prefix - 1;
+    for (int i = 0; i < 6; ++i) {
+        char c = letters[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return letters[6] == '\0';
+}
+
 bool commit_page(PageFile& page)
 {
-    if (!close_file(page.file) || !replace_file(page.temporary, page.target)) {
+    if (!flush_file(page.file) || !rename_page(page)) {
         abandon_page(page);
         return false;
     }
-    page.temporary.clear();
+    // Closed only after the rename: until then the file is held, and no other
+    // run takes it for a leftover. Its bytes are on the disk already, so the
+    // close cannot lose any.
+    close_file(page.file);
+    flush_folder_of(page.target);
     return true;
 }
 
 void abandon_page(PageFile& page)
 {
     int saved = errno;  // the caller's reason, not the cleanup's
-    close_file(page.file);
     if (!page.temporary.empty())
-        remove_file(page.temporary);
-    page.temporary.clear();
+        remove_temporary(page);
+    close_file(page.file);
     errno = saved;
 }
 

@@ -49,17 +49,31 @@ void append_utf8_of_utf16(std::string& out, const Unit* text, std::size_t length
     }
 }
 
+// True for the name of a temporary page: ".korvel-" and six letters or
+// digits.
+bool is_temporary_name(const char* name);
+
 // Each platform's own.
 
 // Closes the file if it is open and marks it closed. Fails when the close
-// reports an error, which can be the first sign of a lost write.
+// reports an error.
 bool close_file(PlatformFile& file);
 
-// Removes the file; a failure leaves nothing more to do, so none is reported.
-void remove_file(const std::string& path);
+// Flushes what was written to the file to the disk. Fails when the system
+// reports an error; a file system that cannot flush counts as flushed.
+bool flush_file(PlatformFile& file);
 
-// Puts the file from in place of to, replacing it in one step. Fails when
-// the system cannot.
-bool replace_file(const std::string& from, const std::string& to);
+// Puts the temporary file in place of the target in one step, while it is
+// still held, and forgets it. Fails when the system cannot; the temporary
+// file is then still there.
+bool rename_page(PageFile& page);
+
+// Removes the temporary file while it is still held, and forgets it;
+// nothing more can be done when that fails, so it is not reported.
+void remove_temporary(PageFile& page);
+
+// Flushes the folder that holds path, so that a rename in it is on the disk.
+// Nothing can be undone by then, so failure is not reported.
+void flush_folder_of(const std::string& path);
 
 #endif

@@ -29,15 +29,24 @@ int run_gallery(int argc, char** argv, char** envp)
     if (get_current_directory(cwd))
         run.folder_name = folder_name_of(cwd, kPathSeparator);
 
-    if (!begin_page(run.page_file, kPageName))
+    // No template is the usual case, and one that cannot be opened counts as
+    // none. One that is no plain file (a FIFO, a device, a folder) could
+    // block the run or never end: it fails the run before the page is
+    // touched.
+    OpenResult opened = open_input_file(run.template_file, kTemplateName);
+    if (opened == OpenResult::not_a_file)
         return -1;
+    run.template_open = opened == OpenResult::opened;
+
+    if (!begin_page(run.page_file, kPageName)) {
+        if (run.template_open)
+            close_input_file(run.template_file);
+        return -1;
+    }
     run.page.file = &run.page_file.file;
 
     PageOptions options;
-    // No template is the usual case; one that is there but cannot be opened
-    // is treated the same way.
-    if (open_input_file(run.template_file, kTemplateName) == OpenResult::opened) {
-        run.template_open = true;
+    if (run.template_open) {
         run.template_source.file = &run.template_file;
         copy_template_head(run, options);
     } else {

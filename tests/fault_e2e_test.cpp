@@ -1,9 +1,17 @@
-// Runs of korvel that must fail: each must exit with -1, print nothing,
-// leave the old page byte for byte as it was and leave no temporary file.
+// Runs of korvel that must fail, or are stopped: each must print nothing,
+// leave the old page byte for byte as it was and leave no temporary file,
+// and exit with -1 or by the signal that stopped it.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -30,7 +38,37 @@ struct Failing : public ::testing::Test {
         EXPECT_EQ(run.output, "");
         EXPECT_EQ(folder_entries(folder.path), before);
     }
+
+    // A template whose copy keeps a run writing for a while: 64 MB behind
+    // the marker.
+    void make_long_template()
+    {
+        write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL >\n" + std::string(64 << 20, 'x'));
+    }
+
+    std::vector<std::string> temporary_pages()
+    {
+        std::vector<std::string> found;
+        for (const std::string& name : folder_entries(folder.path))
+            if (name.compare(0, 8, ".korvel-") == 0)
+                found.push_back(name);
+        return found;
+    }
+
+    // Waits until a run has made its temporary page, and is writing it.
+    bool wait_for_temporary_page()
+    {
+        for (int waited_ms = 0; waited_ms < 10000; ++waited_ms) {
+            if (!temporary_pages().empty())
+                return true;
+            usleep(1000);
+        }
+        return false;
+    }
 };
+
+using Stopped = Failing;
+using Together = Failing;
 
 }  // namespace
 
@@ -110,12 +148,105 @@ TEST_F(Failing, AFolderThatCannotBeListed)
     EXPECT_EQ(read_file(page), kOldPage);
 }
 
-TEST_F(Failing, ATemplateThatCannotBeRead)
+// A FIFO would block the run, a device never end, a socket cannot be read.
+TEST_F(Failing, TemplatesThatAreNotFiles)
 {
-    // A folder opens like a file here, but cannot be read: the page would
-    // lose the rest of the template.
-    std::filesystem::create_directory(join_path(folder.path, "korvel0.htm"));
+    const std::string path = join_path(folder.path, "korvel0.htm");
+    for (const char* kind : {"FIFO", "link to /dev/zero", "socket"}) {
+        int socket_fd = -1;
+        if (std::strcmp(kind, "FIFO") == 0) {
+            ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+        } else if (std::strcmp(kind, "socket") == 0) {
+            socket_fd = socket(AF_UNIX, SOCK_STREAM, 0);
+            struct sockaddr_un address = {};
+            address.sun_family = AF_UNIX;
+            ASSERT_LT(path.size(), sizeof address.sun_path);
+            std::strcpy(address.sun_path, path.c_str());
+            ASSERT_EQ(bind(socket_fd, reinterpret_cast<struct sockaddr*>(&address), sizeof address), 0);
+        } else {
+            std::filesystem::create_symlink("/dev/zero", path);
+        }
+        std::vector<std::string> before = folder_entries(folder.path);
+        Restrictions restrictions;
+        restrictions.time_limit_seconds = 1;
+        expect_failure_without_a_trace(run_korvel_restricted(folder.path, restrictions), before);
+        EXPECT_EQ(read_file(page), kOldPage) << kind;
+        if (socket_fd >= 0)
+            close(socket_fd);
+        std::filesystem::remove(path);
+    }
+}
+
+TEST_F(Stopped, BySignalsWhileWriting)
+{
+    make_long_template();
     std::vector<std::string> before = folder_entries(folder.path);
-    expect_failure_without_a_trace(run_korvel(folder.path), before);
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        StartedRun run = start_korvel(folder.path);
+        ASSERT_TRUE(wait_for_temporary_page());
+        kill(run.pid, signal_number);
+        RunResult result = wait_for(run);
+        EXPECT_EQ(result.status, 128 + signal_number);  // the status still tells which signal
+        EXPECT_EQ(read_file(page), kOldPage) << signal_number;
+        EXPECT_EQ(folder_entries(folder.path), before) << signal_number;
+    }
+}
+
+TEST_F(Stopped, KilledOutrightThenRunAgain)
+{
+    make_long_template();
+    std::vector<std::string> before = folder_entries(folder.path);
+    StartedRun run = start_korvel(folder.path);
+    ASSERT_TRUE(wait_for_temporary_page());
+    kill(run.pid, SIGKILL);
+    EXPECT_EQ(wait_for(run).status, 128 + SIGKILL);
     EXPECT_EQ(read_file(page), kOldPage);
+    EXPECT_EQ(temporary_pages().size(), 1u);  // nothing could remove it then
+
+    EXPECT_EQ(run_korvel(folder.path).status, 0);
+    EXPECT_EQ(folder_entries(folder.path), before);
+    EXPECT_GT(read_file(page).size(), 64u << 20);
+}
+
+// Every run succeeds, readers only ever see a whole page, and no run removes
+// another's temporary file.
+TEST_F(Together, FourRunsAtOnceTwentyTimes)
+{
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    const std::string whole = read_file(page);
+    const std::vector<std::string> after = folder_entries(folder.path);
+    for (int round = 0; round < 20; ++round) {
+        StartedRun runs[4];
+        for (StartedRun& run : runs)
+            run = start_korvel(folder.path);
+        for (int read = 0; read < 5; ++read)
+            EXPECT_EQ(read_file(page), whole) << round;
+        for (StartedRun& run : runs)
+            EXPECT_EQ(wait_for(run).status, 0) << round;
+        EXPECT_EQ(read_file(page), whole) << round;
+        EXPECT_EQ(folder_entries(folder.path), after) << round;
+    }
+}
+
+TEST(FullDisk, APageThatDoesNotFitKeepsTheOldOne)
+{
+    TempFolder folder("Small disk");
+    if (mount("tmpfs", folder.path.c_str(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    struct Unmount {
+        std::string path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{folder.path};
+
+    // The page for 1000 pictures is about 350 KB.
+    for (int i = 0; i < 1000; ++i)
+        make_picture(folder.path, "IMG_" + std::to_string(10000 + i) + ".jpg", 0, 1704190830);
+    const std::string page = join_path(folder.path, "index.html");
+    write_file(page, kOldPage);
+    std::vector<std::string> before = folder_entries(folder.path);
+    RunResult run = run_korvel(folder.path);
+    EXPECT_EQ(run.status, kFailureStatus);
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(read_file(page), kOldPage);
+    EXPECT_EQ(folder_entries(folder.path), before);
 }

@@ -228,14 +228,32 @@ TEST(GalleryPage, ReplacesTheOldPageAndIgnoresArguments)
     EXPECT_EQ(make_page(folder.path, {"--help", "-v", "NODATE", "*.png"}), first);
 }
 
-TEST(GalleryPage, APageThatCannotBeCreatedFails)
+TEST(GalleryPage, AFolderInThePlaceOfThePageOrTheTemplateFails)
 {
-    TempFolder folder("Blocked");
-    make_picture(folder.path, "one.jpg", 5, kJan2);
-    std::filesystem::create_directory(join_path(folder.path, kIndex));
-    RunResult run = run_korvel(folder.path);
-    EXPECT_EQ(run.status, kFailureStatus);
-    EXPECT_EQ(run.output, "");
-    EXPECT_TRUE(std::filesystem::is_directory(join_path(folder.path, kIndex)));
+    for (const char* name : {"index.html", "korvel0.htm"}) {
+        TempFolder folder("Blocked");
+        make_picture(folder.path, "one.jpg", 5, kJan2);
+        std::filesystem::create_directory(join_path(folder.path, name));
+        std::vector<std::string> before = folder_entries(folder.path);
+        RunResult run = run_korvel(folder.path);
+        EXPECT_EQ(run.status, kFailureStatus) << name;
+        EXPECT_EQ(run.output, "");
+        EXPECT_EQ(folder_entries(folder.path), before) << name;
+        EXPECT_TRUE(std::filesystem::is_directory(join_path(folder.path, name)));
+    }
 }
 
+// Temporary pages that no run holds are what runs killed outright leave:
+// the next run removes them. A held one belongs to a run still writing.
+TEST(GalleryPage, LeftoversOfKilledRunsGoAndHeldOnesStay)
+{
+    TempFolder folder("Leftovers");
+    make_picture(folder.path, "one.jpg", 5, kJan2);
+    write_file(join_path(folder.path, ".korvel-Ab12cd"), "left by a killed run");
+    write_file(join_path(folder.path, ".korvel-abc12"), "not of the tool's pattern");
+    write_file(join_path(folder.path, ".korvel-abc1234"), "nor this");
+    HeldFile held(join_path(folder.path, ".korvel-Held00"));
+    make_page(folder.path);
+    EXPECT_EQ(folder_entries(folder.path),
+              (std::vector<std::string>{".korvel-Held00", ".korvel-abc12", ".korvel-abc1234", "index.html", "one.jpg"}));
+}

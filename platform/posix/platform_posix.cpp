@@ -3,12 +3,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "pagewriter/image_listing.h"
 #include "platform/platform_shared.h"
@@ -110,6 +113,135 @@ mode_t current_umask()
     return mask;
 }
 
+// The signals that end a run, which must not leave its temporary file.
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ};
+
+// The path of the temporary file this run holds, for the signal handler.
+// It is set and cleared only while those signals are blocked, so that the
+// handler finds either no path or a whole one, and never a file that is not
+// this run's.
+std::string g_held_path;
+const char* volatile g_held = nullptr;
+
+extern "C" void remove_held_and_reraise(int signal_number)
+{
+    // Only async-signal-safe calls.
+    const char* path = g_held;
+    if (path)
+        unlink(path);
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);  // pending until the handler returns, then ends the run as it would have
+}
+
+void handle_ending_signals()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = remove_held_and_reraise;
+    sigemptyset(&action.sa_mask);
+    for (int signal_number : kEndingSignals)
+        sigaddset(&action.sa_mask, signal_number);
+    for (int signal_number : kEndingSignals) {
+        // A signal ignored by whoever started the run (nohup, say) stays so.
+        struct sigaction old;
+        if (sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
+            sigaction(signal_number, &action, nullptr);
+    }
+}
+
+void block_ending_signals(sigset_t& old)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal_number : kEndingSignals)
+        sigaddset(&set, signal_number);
+    pthread_sigmask(SIG_BLOCK, &set, &old);
+}
+
+void restore_signals(const sigset_t& old)
+{
+    int saved = errno;
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = saved;
+}
+
+// Locks the new file at path for this run. Another run's cleanup may have
+// taken it for a leftover between its creation and the lock, and removed
+// it or be about to: then the file is not this run's to use, and false.
+bool lock_new_file(int fd, const std::string& path)
+{
+    struct stat held, named;
+    return flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+// Removes the temporary pages in folder that no run holds: those of runs
+// killed outright. A file a live run holds is locked, and left alone. A
+// leftover that cannot be removed costs no page, so nothing is reported.
+void remove_abandoned_pages(const std::string& folder)
+{
+    int dir_fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd < 0)
+        return;
+    DIR* dir = fdopendir(dir_fd);
+    if (!dir) {
+        close(dir_fd);
+        return;
+    }
+    while (struct dirent* entry = readdir(dir)) {
+        if (!is_temporary_name(entry->d_name))
+            continue;
+        int fd = openat(dir_fd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // Still the same file under that name once locked: not one made
+        // since by a new run.
+        struct stat held, named;
+        if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            fstatat(dir_fd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            unlinkat(dir_fd, entry->d_name, 0);
+        close(fd);
+    }
+    closedir(dir);
+}
+
+// Makes and locks the temporary file, and tells the signal handler about
+// it, all with the ending signals blocked.
+int create_held_file(std::string& temporary, const std::string& pattern)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = pattern;
+        sigset_t old;
+        block_ending_signals(old);
+        int fd = mkostemp(&temporary[0], O_CLOEXEC);
+        if (fd < 0) {
+            restore_signals(old);
+            return -1;
+        }
+        if (lock_new_file(fd, temporary)) {
+            g_held_path = temporary;
+            g_held = g_held_path.c_str();
+            restore_signals(old);
+            return fd;
+        }
+        close(fd);  // the other run removes it
+        restore_signals(old);
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void forget_held()
+{
+    g_held = nullptr;
+    g_held_path.clear();
+}
+
 }  // namespace
 
 bool begin_page(PageFile& page, const char* name)
@@ -135,10 +267,10 @@ bool begin_page(PageFile& page, const char* name)
     }
 
     // A dot-name without an extension: never a picture, hidden from listings.
+    handle_ending_signals();
     std::size_t slash = page.target.rfind('/');
-    page.temporary = (slash == std::string::npos ? std::string() : page.target.substr(0, slash + 1)) +
-                     ".korvel-XXXXXX";
-    int fd = mkostemp(&page.temporary[0], O_CLOEXEC);
+    std::string folder = slash == std::string::npos ? std::string() : page.target.substr(0, slash + 1);
+    int fd = create_held_file(page.temporary, folder + ".korvel-XXXXXX");
     if (fd < 0) {
         page.temporary.clear();
         return false;
@@ -154,6 +286,7 @@ bool begin_page(PageFile& page, const char* name)
         fchown(fd, old.st_uid, old.st_gid) != 0) {
         // Not allowed: the page belongs to whoever ran the tool, which is fine.
     }
+    remove_abandoned_pages(folder);
     return true;
 }
 
@@ -180,23 +313,70 @@ bool close_file(PlatformFile& file)
     return fd < 0 || close(fd) == 0;
 }
 
-void remove_file(const std::string& path)
+bool flush_file(PlatformFile& file)
 {
-    unlink(path.c_str());
+    if (fsync(static_cast<int>(file.handle)) == 0)
+        return true;
+    return errno == EINVAL || errno == ENOTSUP;  // a file system that cannot flush
 }
 
-bool replace_file(const std::string& from, const std::string& to)
+bool rename_page(PageFile& page)
 {
-    return rename(from.c_str(), to.c_str()) == 0;
+    sigset_t old;
+    block_ending_signals(old);
+    bool renamed = rename(page.temporary.c_str(), page.target.c_str()) == 0;
+    if (renamed) {
+        forget_held();
+        page.temporary.clear();
+    }
+    restore_signals(old);
+    return renamed;
+}
+
+void remove_temporary(PageFile& page)
+{
+    sigset_t old;
+    block_ending_signals(old);
+    unlink(page.temporary.c_str());
+    forget_held();
+    page.temporary.clear();
+    restore_signals(old);
+}
+
+void flush_folder_of(const std::string& path)
+{
+    std::size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
 }
 
 OpenResult open_input_file(PlatformFile& file, const char* name)
 {
-    int fd = open(name, O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO would wait for a writer. O_NONBLOCK does not
+    // change how a plain file reads.
+    int fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0) {
+        int saved = errno;
+        // A socket cannot be opened at all; it still is no template.
+        if (saved != ENOENT && stat(name, &st) == 0 && !S_ISREG(st.st_mode))
+            return OpenResult::not_a_file;
+        errno = saved;
+        return saved == ENOENT ? OpenResult::missing : OpenResult::failed;
+    }
+    bool known = fstat(fd, &st) == 0;
+    if (!known || !S_ISREG(st.st_mode)) {
+        int saved = errno;
+        close(fd);
+        errno = saved;
+        return known ? OpenResult::not_a_file : OpenResult::failed;
+    }
     file.handle = fd;
-    if (fd >= 0)
-        return OpenResult::opened;
-    return errno == ENOENT ? OpenResult::missing : OpenResult::failed;
+    return OpenResult::opened;
 }
 
 bool read_input_file(PlatformFile& file, char* buffer, std::size_t capacity, std::size_t& got)

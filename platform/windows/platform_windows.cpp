@@ -4,12 +4,10 @@
 #include "platform/platform.h"
 
 #include <windows.h>
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
 #include <time.h>
 
 #include <cerrno>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -88,6 +86,99 @@ bool list_images(ImageList& list)
     return error == ERROR_NO_MORE_FILES;
 }
 
+namespace {
+
+HANDLE handle_of(const PlatformFile& file)
+{
+    return reinterpret_cast<HANDLE>(file.handle);
+}
+
+// The temporary file this run holds, for the console control handler, which
+// runs in a thread of its own: it and the code that makes, renames or
+// removes the file take turns through the lock.
+CRITICAL_SECTION g_held_lock;
+HANDLE g_held = INVALID_HANDLE_VALUE;
+
+// Marks the file to go when its last handle closes, which the end of the
+// process does if nothing else.
+bool delete_on_close(HANDLE handle)
+{
+    FILE_DISPOSITION_INFO disposition = {};
+    disposition.DeleteFile = TRUE;
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+BOOL WINAPI remove_held_on_control(DWORD)
+{
+    EnterCriticalSection(&g_held_lock);
+    if (g_held != INVALID_HANDLE_VALUE)
+        delete_on_close(g_held);
+    LeaveCriticalSection(&g_held_lock);
+    return FALSE;  // the system's own handler then ends the process
+}
+
+void handle_console_control()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    InitializeCriticalSection(&g_held_lock);
+    SetConsoleCtrlHandler(remove_held_on_control, TRUE);
+}
+
+void set_held(HANDLE handle)
+{
+    EnterCriticalSection(&g_held_lock);
+    g_held = handle;
+    LeaveCriticalSection(&g_held_lock);
+}
+
+// Removes the temporary pages in folder that no run holds: those of runs
+// killed outright. A live run's file is open without delete sharing, so it
+// cannot be deleted, and stays. Nothing is reported: a leftover that stays
+// costs no page.
+void remove_abandoned_pages(const std::string& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE listing = FindFirstFileExW(wide(folder + ".korvel-*").c_str(), FindExInfoBasic, &found,
+                                      FindExSearchNameMatch, nullptr, 0);
+    if (listing == INVALID_HANDLE_VALUE)
+        return;
+    std::string name;
+    do {
+        name.clear();
+        append_utf8_of_utf16(name, found.cFileName, std::wcslen(found.cFileName));
+        if (is_temporary_name(name.c_str()) && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW(wide(folder + name).c_str());
+    } while (FindNextFileW(listing, &found));
+    FindClose(listing);
+}
+
+// The full path of path as the system's native calls take it: "\\??\\C:\\..."
+// or "\\??\\UNC\\server\\...". Empty when it cannot be made.
+std::wstring nt_path_of(const std::wstring& path)
+{
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+        if (length == 0)
+            return std::wstring();
+        if (length < full.size()) {
+            full.resize(length);
+            break;
+        }
+        full.resize(length);
+    }
+    if (full.compare(0, 4, L"\\\\?\\") == 0)
+        return L"\\??\\" + full.substr(4);
+    if (full.compare(0, 2, L"\\\\") == 0)
+        return L"\\??\\UNC\\" + full.substr(2);
+    return L"\\??\\" + full;
+}
+
+}  // namespace
+
 bool begin_page(PageFile& page, const char* name)
 {
     page.target = name;
@@ -97,6 +188,7 @@ bool begin_page(PageFile& page, const char* name)
         errno = EACCES;
         return false;
     }
+    handle_console_control();
     // A dot-name without an extension, in the page's folder: never a picture.
     std::size_t slash = page.target.find_last_of("\\/");
     std::string folder = slash == std::string::npos ? std::string() : page.target.substr(0, slash + 1);
@@ -108,31 +200,28 @@ bool begin_page(PageFile& page, const char* name)
             seed = seed * 6364136223846793005u + 1442695040888963407u;
             temporary.push_back(letters[(seed >> 33) % (sizeof letters - 1)]);
         }
-        // Binary mode: write_output_file makes the CR LF line ends itself.
-        int fd = _wopen(wide(temporary).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                        _S_IREAD | _S_IWRITE);
-        if (fd >= 0) {
-            page.file.handle = fd;
+        // No delete sharing: while the run lives, no other run can take the
+        // file for a leftover. DELETE access lets the run rename it and
+        // remove it through its own handle.
+        EnterCriticalSection(&g_held_lock);
+        HANDLE handle = CreateFileW(wide(temporary).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        g_held = handle;
+        LeaveCriticalSection(&g_held_lock);
+        if (handle != INVALID_HANDLE_VALUE) {
+            page.file.handle = reinterpret_cast<std::intptr_t>(handle);
             page.temporary = temporary;
+            remove_abandoned_pages(folder);
             return true;
         }
-        if (errno != EEXIST)
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            errno = EACCES;
             return false;
+        }
     }
+    errno = EEXIST;
     return false;
-}
-
-static bool write_all(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        unsigned piece = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
-        int n = _write(fd, data, piece);
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 bool write_output_file(PlatformFile& file, const char* data, std::size_t size)
@@ -145,42 +234,103 @@ bool write_output_file(PlatformFile& file, const char* data, std::size_t size)
             text.push_back('\r');
         text.push_back(data[i]);
     }
-    return write_all(static_cast<int>(file.handle), text.data(), text.size());
+    const char* at = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        DWORD piece = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!WriteFile(handle_of(file), at, piece, &written, nullptr) || written == 0)
+            return false;
+        at += written;
+        left -= written;
+    }
+    return true;
 }
 
 bool close_file(PlatformFile& file)
 {
-    int fd = static_cast<int>(file.handle);
+    HANDLE handle = handle_of(file);
     file.handle = -1;
-    return fd < 0 || _close(fd) == 0;
+    return handle == INVALID_HANDLE_VALUE || CloseHandle(handle) != 0;
 }
 
-void remove_file(const std::string& path)
+bool flush_file(PlatformFile& file)
 {
-    _wunlink(wide(path).c_str());
+    return FlushFileBuffers(handle_of(file)) != 0;
 }
 
-bool replace_file(const std::string& from, const std::string& to)
+bool rename_page(PageFile& page)
 {
-    return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // Through the open handle, so that the file is held to the end: closed
+    // first, another run could take it for a leftover before the move. The
+    // new name is the page's full path in the system's own form.
+    std::wstring target = nt_path_of(wide(page.target));
+    if (target.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    std::string buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t), '\0');
+    FILE_RENAME_INFO* rename = reinterpret_cast<FILE_RENAME_INFO*>(&buffer[0]);
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, target.data(), target.size() * sizeof(wchar_t));
+
+    EnterCriticalSection(&g_held_lock);
+    bool renamed = SetFileInformationByHandle(handle_of(page.file), FileRenameInfo, rename,
+                                              static_cast<DWORD>(buffer.size())) != 0;
+    if (renamed)
+        g_held = INVALID_HANDLE_VALUE;
+    LeaveCriticalSection(&g_held_lock);
+    if (renamed)
+        page.temporary.clear();
+    else
+        errno = EACCES;
+    return renamed;
+}
+
+void remove_temporary(PageFile& page)
+{
+    // Gone when the handle closes, which abandon_page does next.
+    delete_on_close(handle_of(page.file));
+    set_held(INVALID_HANDLE_VALUE);
+    page.temporary.clear();
+}
+
+void flush_folder_of(const std::string&)
+{
+    // NTFS logs the rename itself; a folder cannot be flushed on its own.
 }
 
 OpenResult open_input_file(PlatformFile& file, const char* name)
 {
-    // Binary mode: the template reader turns CR LF into "\n" itself.
-    int fd = _wopen(wide(name).c_str(), _O_RDONLY | _O_BINARY);
-    file.handle = fd;
-    if (fd >= 0)
-        return OpenResult::opened;
-    return errno == ENOENT ? OpenResult::missing : OpenResult::failed;
+    std::wstring path = wide(name);
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? OpenResult::missing
+                                                                              : OpenResult::failed;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return OpenResult::not_a_file;
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? OpenResult::missing : OpenResult::failed;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return OpenResult::not_a_file;
+    }
+    file.handle = reinterpret_cast<std::intptr_t>(handle);
+    return OpenResult::opened;
 }
 
 bool read_input_file(PlatformFile& file, char* buffer, std::size_t capacity, std::size_t& got)
 {
-    unsigned piece = capacity > 0x40000000u ? 0x40000000u : static_cast<unsigned>(capacity);
-    int n = _read(static_cast<int>(file.handle), buffer, piece);
-    if (n < 0)
+    DWORD piece = capacity > 0x40000000u ? 0x40000000u : static_cast<DWORD>(capacity);
+    DWORD n = 0;
+    if (!ReadFile(handle_of(file), buffer, piece, &n, nullptr))
         return false;
-    got = static_cast<std::size_t>(n);
+    got = n;
     return true;
 }

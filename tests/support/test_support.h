@@ -49,23 +49,42 @@ void make_picture(const std::string& folder, const std::string& name, std::uint6
 std::vector<std::string> listed_pictures(const std::string& folder);
 
 struct RunResult {
-    int status = -1;     // the exit status as the shell sees it
+    int status = -1;     // the exit status as the shell sees it: 128 + n for signal n
     std::string output;  // all it wrote to stdout and stderr
 };
 
 // Runs the built korvel in folder with the test time zone.
 RunResult run_korvel(const std::string& folder, const std::vector<std::string>& args = {});
 
+// Holds a file as a running korvel holds its temporary page (a lock on
+// POSIX, open without delete sharing on Windows), until it goes.
+struct HeldFile {
+    explicit HeldFile(const std::string& path);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    std::intptr_t handle;
+};
+
 #ifndef _WIN32
 // Limits for a run of korvel that is meant to fail.
 struct Restrictions {
     std::uint64_t file_size_limit = 0;  // bytes a file may grow to; 0: no limit
     bool unprivileged = false;          // run as "nobody" when the tests run as root
+    int time_limit_seconds = 0;         // killed (status 128 + 9) when it runs longer; 0: no limit
 };
 
 // Runs a copy of the built korvel, kept beside folder so that an
 // unprivileged user can start it, under the restrictions given.
 RunResult run_korvel_restricted(const std::string& folder, const Restrictions& restrictions);
+
+// A run of the built korvel that goes on while the test works.
+struct StartedRun {
+    int pid = -1;
+    std::string output_path;
+};
+StartedRun start_korvel(const std::string& folder);
+RunResult wait_for(StartedRun& run);
 #endif
 
 // The text with its line ends as the platform's text files store them:

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -80,22 +81,40 @@ std::vector<std::string> listed_pictures(const std::string& folder)
     return names;
 }
 
+HeldFile::HeldFile(const std::string& path)
+{
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 || flock(fd, LOCK_EX) != 0)
+        throw std::runtime_error("cannot hold " + path);
+    handle = fd;
+}
+
+HeldFile::~HeldFile()
+{
+    close(static_cast<int>(handle));
+}
+
 namespace {
 
-RunResult run(const char* program, const std::string& folder, const std::vector<std::string>& args,
-              const Restrictions& restrictions)
+StartedRun start(const char* program, const std::string& folder, const std::vector<std::string>& args,
+                 const Restrictions& restrictions)
 {
-    std::string output_path = folder + "/../korvel-output.txt";
+    static int runs = 0;  // runs at once each have their own output
+    StartedRun started;
+    started.output_path = folder + "/../korvel-output-" + std::to_string(++runs) + ".txt";
     pid_t pid = fork();
     if (pid < 0)
         throw std::runtime_error("fork failed");
     if (pid == 0) {
-        int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        int out = open(started.output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         if (out < 0 || chdir(folder.c_str()) != 0)
             _exit(127);
         dup2(out, 1);
         dup2(out, 2);
         setenv("TZ", kTestTimeZone, 1);
+        // As from a terminal, whatever the test runner ignores.
+        for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ})
+            signal(signal_number, SIG_DFL);
         if (restrictions.file_size_limit) {
             // Writes past the limit then fail with EFBIG instead of a signal.
             signal(SIGXFSZ, SIG_IGN);
@@ -117,12 +136,30 @@ RunResult run(const char* program, const std::string& folder, const std::vector<
         execv(program, argv.data());
         _exit(127);
     }
+    started.pid = pid;
+    return started;
+}
+
+RunResult finish(StartedRun& run, int time_limit_seconds)
+{
     int status = 0;
-    waitpid(pid, &status, 0);
+    if (time_limit_seconds > 0) {
+        // Poll, so that a run that hangs is killed rather than the test.
+        for (int waited_ms = 0; waitpid(run.pid, &status, WNOHANG) == 0; ++waited_ms) {
+            if (waited_ms == time_limit_seconds * 1000) {
+                kill(run.pid, SIGKILL);
+                waitpid(run.pid, &status, 0);
+                break;
+            }
+            usleep(1000);
+        }
+    } else {
+        waitpid(run.pid, &status, 0);
+    }
     RunResult result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.output = read_file(output_path);
-    std::remove(output_path.c_str());
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.output = read_file(run.output_path);
+    std::remove(run.output_path.c_str());
     return result;
 }
 
@@ -130,7 +167,18 @@ RunResult run(const char* program, const std::string& folder, const std::vector<
 
 RunResult run_korvel(const std::string& folder, const std::vector<std::string>& args)
 {
-    return run(KORVEL_EXE, folder, args, Restrictions());
+    StartedRun started = start(KORVEL_EXE, folder, args, Restrictions());
+    return finish(started, 0);
+}
+
+StartedRun start_korvel(const std::string& folder)
+{
+    return start(KORVEL_EXE, folder, {}, Restrictions());
+}
+
+RunResult wait_for(StartedRun& run)
+{
+    return finish(run, 0);
 }
 
 RunResult run_korvel_restricted(const std::string& folder, const Restrictions& restrictions)
@@ -142,7 +190,8 @@ RunResult run_korvel_restricted(const std::string& folder, const Restrictions& r
     std::filesystem::copy_file(KORVEL_EXE, copy, std::filesystem::copy_options::overwrite_existing);
     chmod(copy.c_str(), 0755);
     chmod(root.c_str(), 0755);
-    return run(copy.c_str(), folder, {}, restrictions);
+    StartedRun started = start(copy.c_str(), folder, {}, restrictions);
+    return finish(started, restrictions.time_limit_seconds);
 }
 
 std::string native_line_ends(const std::string& text)

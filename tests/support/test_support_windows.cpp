@@ -168,6 +168,20 @@ RunResult run_korvel(const std::string& folder, const std::vector<std::string>& 
     return result;
 }
 
+HeldFile::HeldFile(const std::string& path)
+{
+    HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot hold " + path);
+    handle = reinterpret_cast<std::intptr_t>(file);
+}
+
+HeldFile::~HeldFile()
+{
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
 std::string native_line_ends(const std::string& text)
 {
     std::string out;
