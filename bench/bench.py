@@ -4,7 +4,9 @@
 Both list the same entries with the same stat calls; korvel also writes the
 page. Each is run once to warm up, then the two alternate ROUNDS times. For
 each the median wall time and the peak resident memory are printed, and the
-ratio korvel / find.
+ratio korvel / find. With --sync-cost, korvel also runs under eatmydata,
+which makes its flushes to the disk do nothing: the difference is what
+they cost.
 """
 import argparse
 import os
@@ -48,6 +50,7 @@ def main():
     parser.add_argument("--million", action="store_true", help="use 1,000,000 pictures")
     parser.add_argument("--rounds", type=int, default=5, help="timed runs of each (default 5)")
     parser.add_argument("--dir", help="where to make the folder (default: a temporary folder)")
+    parser.add_argument("--sync-cost", action="store_true", help="also time korvel without its flushes to the disk")
     args = parser.parse_args()
     count = 1_000_000 if args.million else args.count
     korvel = [os.path.abspath(args.korvel)]
@@ -56,13 +59,16 @@ def main():
     try:
         folder = os.path.join(base, "pictures")
         make_folder(folder, count)
-        results = {"korvel": [], "find": []}
+        commands = {"korvel": korvel, "find": FIND}
+        if args.sync_cost:
+            commands["no-sync"] = ["eatmydata"] + korvel
+        results = {name: [] for name in commands}
         report = os.path.join(base, "time.txt")
-        run_once(korvel, folder, report)  # warm-up: the folder's entries are cached from here on
-        run_once(FIND, folder, report)
+        for argv in commands.values():  # warm-up: the folder's entries are cached from here on
+            run_once(argv, folder, report)
         for _ in range(args.rounds):
-            results["korvel"].append(run_once(korvel, folder, report))
-            results["find"].append(run_once(FIND, folder, report))
+            for name, argv in commands.items():
+                results[name].append(run_once(argv, folder, report))
         page = os.path.getsize(os.path.join(folder, "index.html"))
     finally:
         shutil.rmtree(base, ignore_errors=True)
@@ -74,6 +80,9 @@ def main():
         peak = max(m for _, m in runs)
         print("%-7s median %8.4f s   peak RSS %7.1f MiB" % (name, medians[name], peak / 1024))
     print("korvel / find: %.2f" % (medians["korvel"] / medians["find"]))
+    if args.sync_cost:
+        cost = medians["korvel"] - medians["no-sync"]
+        print("flushes to the disk: %.4f s, %.1f%% of korvel's time" % (cost, 100 * cost / medians["korvel"]))
 
 
 if __name__ == "__main__":

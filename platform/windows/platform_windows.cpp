@@ -155,8 +155,8 @@ void remove_abandoned_pages(const std::string& folder)
     FindClose(listing);
 }
 
-// The full path of path as the system's native calls take it: "\\??\\C:\\..."
-// or "\\??\\UNC\\server\\...". Empty when it cannot be made.
+// The full path of path as the system's native calls take it: \??\C:\...
+// or \??\UNC\server\... Empty when it cannot be made.
 std::wstring nt_path_of(const std::wstring& path)
 {
     std::wstring full(MAX_PATH, L'\0');
