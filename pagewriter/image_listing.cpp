@@ -1,11 +1,5 @@
 #include "pagewriter/image_listing.h"
 
-#include <cstring>
-
-namespace {
-constexpr std::size_t kNameBlockSize = 64 * 1024;
-}
-
 bool is_picture_name(std::string_view name)
 {
     if (name.size() < 4)
@@ -17,14 +11,18 @@ bool is_picture_name(std::string_view name)
 
 void add_image(ImageList& list, std::string_view name, std::uint64_t size, std::int64_t modified)
 {
-    if (list.name_blocks.empty() || list.block_size - list.block_used < name.size()) {
-        std::size_t block = name.size() > kNameBlockSize ? name.size() : kNameBlockSize;
-        list.name_blocks.emplace_back(new char[block]);
-        list.block_size = block;
-        list.block_used = 0;
-    }
-    char* at = list.name_blocks.back().get() + list.block_used;
-    std::memcpy(at, name.data(), name.size());
-    list.block_used += name.size();
-    list.files.push_back(ImageFile{std::string_view(at, name.size()), size, modified});
+    add_listed_file(list, name, size, modified);
+}
+
+bool list_images(ImageList& list)
+{
+    if (!read_folder(list))
+        return false;
+    // Only the pictures are looked up: a folder may hold much else.
+    std::size_t kept = 0;
+    for (const ImageFile& file : list.files)
+        if (is_picture_name(file.name))
+            list.files[kept++] = file;
+    list.files.resize(kept);
+    return look_up_files(list);
 }

@@ -44,6 +44,7 @@ int run_gallery(int argc, char** argv, char** envp)
         return -1;
     }
     run.page.file = &run.page_file.file;
+    remove_abandoned_pages(run.page_file, images);
 
     PageOptions options;
     if (run.template_open) {

@@ -9,11 +9,15 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
-#include "pagewriter/image_listing.h"
 #include "platform/platform_shared.h"
 
 bool get_current_directory(std::string& path)
@@ -44,37 +48,110 @@ bool to_local_time(std::int64_t seconds, LocalTime& out)
     return true;
 }
 
-bool list_images(ImageList& list)
+bool read_folder(FolderListing& listing)
 {
-    int dir_fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir_fd < 0)
+    DIR* dir = opendir(".");
+    if (!dir)
         return false;
-    DIR* dir = fdopendir(dir_fd);
-    if (!dir) {
-        int saved = errno;
-        close(dir_fd);
-        errno = saved;
-        return false;
-    }
     for (;;) {
         errno = 0;
         struct dirent* entry = readdir(dir);
         if (!entry)
             break;
-        std::string_view name(entry->d_name);
-        if (!is_picture_name(name))
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
-        // Relative to the open folder: no path to resolve for each picture.
-        struct stat st;
-        if (fstatat(dir_fd, entry->d_name, &st, 0) != 0 &&
-            fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;  // gone since it was listed
-        add_image(list, name, static_cast<std::uint64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtime));
+        add_listed_file(listing, name, 0, 0);
     }
     int saved = errno;  // readdir's end (0) or its error
     closedir(dir);
     errno = saved;
     return saved == 0;
+}
+
+namespace {
+
+// Below this many entries the lookups are done at once, without threads:
+// starting them would cost more than it saves.
+constexpr std::size_t kParallelFrom = 512;
+// Threads that look up at once: the time goes waiting for the file system,
+// above all for a network share, more than into the processors.
+constexpr unsigned kLookupThreads = 8;
+// Entries a thread takes at a time.
+constexpr std::size_t kSliceSize = 256;
+
+struct Lookup {
+    int dir_fd = -1;
+    std::vector<ListedFile>* files = nullptr;
+    std::vector<unsigned char>* gone = nullptr;  // 1 for an entry that is no more
+    std::atomic<std::size_t> next_slice{0};
+};
+
+// Looks up slices of the entries until none is left. Each thread writes only
+// the entries of the slices it took.
+void look_up_slices(Lookup& lookup)
+{
+    std::vector<ListedFile>& files = *lookup.files;
+    for (;;) {
+        std::size_t from = lookup.next_slice.fetch_add(1, std::memory_order_relaxed) * kSliceSize;
+        if (from >= files.size())
+            return;
+        std::size_t to = std::min(from + kSliceSize, files.size());
+        for (std::size_t i = from; i < to; ++i) {
+            // Relative to the open folder: no path to resolve for each entry.
+            struct stat st;
+            const char* name = files[i].name.data();  // followed by a zero byte
+            if (fstatat(lookup.dir_fd, name, &st, 0) != 0 &&
+                fstatat(lookup.dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                (*lookup.gone)[i] = 1;
+                continue;
+            }
+            files[i].size = static_cast<std::uint64_t>(st.st_size);
+            files[i].modified = static_cast<std::int64_t>(st.st_mtime);
+        }
+    }
+}
+
+}  // namespace
+
+bool look_up_files(FolderListing& listing)
+{
+    Lookup lookup;
+    lookup.dir_fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lookup.dir_fd < 0)
+        return false;
+    std::vector<unsigned char> gone(listing.files.size(), 0);
+    lookup.files = &listing.files;
+    lookup.gone = &gone;
+
+    std::vector<std::thread> helpers;
+    if (listing.files.size() >= kParallelFrom) {
+        // The ending signals are for the main thread, which alone holds
+        // anything they must clean up.
+        sigset_t all, old;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &old);
+        for (unsigned i = 1; i < kLookupThreads; ++i) {
+            try {
+                helpers.emplace_back(look_up_slices, std::ref(lookup));
+            } catch (const std::system_error&) {
+                break;  // fewer threads, or none: the work is the same
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    }
+    look_up_slices(lookup);
+    for (std::thread& helper : helpers)
+        helper.join();
+    close(lookup.dir_fd);
+
+    // Drop what went missing between the listing and its lookup.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < listing.files.size(); ++i)
+        if (!gone[i])
+            listing.files[kept++] = listing.files[i];
+    listing.files.resize(kept);
+    return true;
 }
 
 namespace {
@@ -179,35 +256,20 @@ bool lock_new_file(int fd, const std::string& path)
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
-// Removes the temporary pages in folder that no run holds: those of runs
-// killed outright. A file a live run holds is locked, and left alone. A
-// leftover that cannot be removed costs no page, so nothing is reported.
-void remove_abandoned_pages(const std::string& folder)
+// Removes the temporary page name in the open folder if no run holds it.
+// Still the same file under that name once locked: not one made since by a
+// new run.
+void remove_if_abandoned(int dir_fd, const char* name)
 {
-    int dir_fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir_fd < 0)
+    int fd = openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
         return;
-    DIR* dir = fdopendir(dir_fd);
-    if (!dir) {
-        close(dir_fd);
-        return;
-    }
-    while (struct dirent* entry = readdir(dir)) {
-        if (!is_temporary_name(entry->d_name))
-            continue;
-        int fd = openat(dir_fd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        // Still the same file under that name once locked: not one made
-        // since by a new run.
-        struct stat held, named;
-        if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            fstatat(dir_fd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && held.st_dev == named.st_dev &&
-            held.st_ino == named.st_ino)
-            unlinkat(dir_fd, entry->d_name, 0);
-        close(fd);
-    }
-    closedir(dir);
+    struct stat held, named;
+    if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        fstatat(dir_fd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino)
+        unlinkat(dir_fd, name, 0);
+    close(fd);
 }
 
 // Makes and locks the temporary file, and tells the signal handler about
@@ -286,8 +348,26 @@ bool begin_page(PageFile& page, const char* name)
         fchown(fd, old.st_uid, old.st_gid) != 0) {
         // Not allowed: the page belongs to whoever ran the tool, which is fine.
     }
-    remove_abandoned_pages(folder);
     return true;
+}
+
+void remove_abandoned_pages(const PageFile& page, const FolderListing& current)
+{
+    std::size_t slash = page.target.rfind('/');
+    int dir_fd = open(slash == std::string::npos ? "." : page.target.substr(0, slash + 1).c_str(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd < 0)
+        return;
+    if (slash == std::string::npos) {
+        for (std::string_view name : current.temporary_pages)
+            remove_if_abandoned(dir_fd, name.data());  // followed by a zero byte
+    } else if (DIR* dir = fdopendir(fcntl(dir_fd, F_DUPFD_CLOEXEC, 0))) {
+        while (struct dirent* entry = readdir(dir))
+            if (is_temporary_name(entry->d_name))
+                remove_if_abandoned(dir_fd, entry->d_name);
+        closedir(dir);
+    }
+    close(dir_fd);
 }
 
 bool write_output_file(PlatformFile& file, const char* data, std::size_t size)

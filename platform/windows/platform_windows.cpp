@@ -11,7 +11,6 @@
 #include <cwchar>
 #include <string>
 
-#include "pagewriter/image_listing.h"
 #include "platform/platform_shared.h"
 
 namespace {
@@ -63,27 +62,32 @@ bool to_local_time(std::int64_t seconds, LocalTime& out)
     return true;
 }
 
-bool list_images(ImageList& list)
+bool read_folder(FolderListing& listing)
 {
-    // The wildcard also matches through 8.3 short names, so "*.jpg" can find
-    // "x.jpeg": is_picture_name keeps only the real ".jpg" names.
+    // The listing brings each entry's size and time: one pass, no lookups.
     WIN32_FIND_DATAW found;
-    HANDLE handle = FindFirstFileExW(L"*.jpg", FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+    HANDLE handle = FindFirstFileExW(L"*", FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
                                      FIND_FIRST_EX_LARGE_FETCH);
     if (handle == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;  // no match is an empty listing
+        return GetLastError() == ERROR_FILE_NOT_FOUND;  // nothing at all
     std::string name;
     do {
-        name.clear();
-        append_utf8_of_utf16(name, found.cFileName, std::wcslen(found.cFileName));
-        if (!is_picture_name(name))
+        const wchar_t* wide_name = found.cFileName;
+        if (wide_name[0] == L'.' && (wide_name[1] == 0 || (wide_name[1] == L'.' && wide_name[2] == 0)))
             continue;
+        name.clear();
+        append_utf8_of_utf16(name, wide_name, std::wcslen(wide_name));
         std::uint64_t size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-        add_image(list, name, size, seconds_since_epoch(found.ftLastWriteTime));
+        add_listed_file(listing, name, size, seconds_since_epoch(found.ftLastWriteTime));
     } while (FindNextFileW(handle, &found));
     DWORD error = GetLastError();
     FindClose(handle);
     return error == ERROR_NO_MORE_FILES;
+}
+
+bool look_up_files(FolderListing&)
+{
+    return true;  // read_folder has done it
 }
 
 namespace {
@@ -132,27 +136,6 @@ void set_held(HANDLE handle)
     EnterCriticalSection(&g_held_lock);
     g_held = handle;
     LeaveCriticalSection(&g_held_lock);
-}
-
-// Removes the temporary pages in folder that no run holds: those of runs
-// killed outright. A live run's file is open without delete sharing, so it
-// cannot be deleted, and stays. Nothing is reported: a leftover that stays
-// costs no page.
-void remove_abandoned_pages(const std::string& folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE listing = FindFirstFileExW(wide(folder + ".korvel-*").c_str(), FindExInfoBasic, &found,
-                                      FindExSearchNameMatch, nullptr, 0);
-    if (listing == INVALID_HANDLE_VALUE)
-        return;
-    std::string name;
-    do {
-        name.clear();
-        append_utf8_of_utf16(name, found.cFileName, std::wcslen(found.cFileName));
-        if (is_temporary_name(name.c_str()) && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileW(wide(folder + name).c_str());
-    } while (FindNextFileW(listing, &found));
-    FindClose(listing);
 }
 
 // The full path of path as the system's native calls take it: \??\C:\...
@@ -211,7 +194,6 @@ bool begin_page(PageFile& page, const char* name)
         if (handle != INVALID_HANDLE_VALUE) {
             page.file.handle = reinterpret_cast<std::intptr_t>(handle);
             page.temporary = temporary;
-            remove_abandoned_pages(folder);
             return true;
         }
         DWORD error = GetLastError();
@@ -222,6 +204,32 @@ bool begin_page(PageFile& page, const char* name)
     }
     errno = EEXIST;
     return false;
+}
+
+void remove_abandoned_pages(const PageFile& page, const FolderListing& current)
+{
+    // A live run's file is open without delete sharing, so it cannot be
+    // deleted, and stays.
+    std::size_t slash = page.target.find_last_of("\\/");
+    if (slash == std::string::npos) {
+        for (std::string_view name : current.temporary_pages)
+            DeleteFileW(wide(std::string(name)).c_str());
+        return;
+    }
+    std::string folder = page.target.substr(0, slash + 1);
+    WIN32_FIND_DATAW found;
+    HANDLE listing = FindFirstFileExW(wide(folder + ".korvel-*").c_str(), FindExInfoBasic, &found,
+                                      FindExSearchNameMatch, nullptr, 0);
+    if (listing == INVALID_HANDLE_VALUE)
+        return;
+    std::string name;
+    do {
+        name.clear();
+        append_utf8_of_utf16(name, found.cFileName, std::wcslen(found.cFileName));
+        if (is_temporary_name(name.c_str()))
+            DeleteFileW(wide(folder + name).c_str());
+    } while (FindNextFileW(listing, &found));
+    FindClose(listing);
 }
 
 bool write_output_file(PlatformFile& file, const char* data, std::size_t size)
