@@ -7,6 +7,12 @@ each the median wall time and the peak resident memory are printed, and the
 ratio korvel / find. With --sync-cost, korvel also runs under eatmydata,
 which makes its flushes to the disk do nothing: the difference is what
 they cost.
+
+--cold drops the page cache before every run (root only), so that each
+reads the folder and its files' attributes from the disk. --share MS runs
+both in a FUSE pass-through of the folder (bench/slowfs.py) that waits MS
+milliseconds in every lookup of a file's attributes, as a network share
+does.
 """
 import argparse
 import os
@@ -17,6 +23,8 @@ import sys
 import tempfile
 import time
 
+HERE = os.path.dirname(os.path.abspath(__file__))
+
 FIND = ["find", ".", "-maxdepth", "1", "-iname", "*.jpg", "-printf", "%s %T@ %f\\n"]
 
 
@@ -24,6 +32,37 @@ def make_folder(path, count):
     os.makedirs(path, exist_ok=True)
     for i in range(1, count + 1):
         open(os.path.join(path, "IMG_%06d.jpg" % i), "wb").close()
+
+
+def drop_page_cache():
+    """False when this process may not (it takes root)."""
+    os.sync()
+    try:
+        with open("/proc/sys/vm/drop_caches", "w") as control:
+            control.write("3\n")
+        return True
+    except OSError:
+        return False
+
+
+def mount_share(source, mountpoint, delay_ms):
+    """Starts the slow pass-through; the system's own python3 has fusepy."""
+    os.makedirs(mountpoint)
+    server = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "slowfs.py"), source, mountpoint,
+                               str(delay_ms / 1000.0)])
+    for _ in range(100):
+        if os.path.ismount(mountpoint):
+            return server
+        if server.poll() is not None:
+            break
+        time.sleep(0.1)
+    server.kill()
+    sys.exit("could not mount the slow file system at %s" % mountpoint)
+
+
+def unmount_share(mountpoint, server):
+    subprocess.call(["umount", mountpoint])
+    server.wait()
 
 
 def run_once(argv, folder, report):
@@ -51,14 +90,27 @@ def main():
     parser.add_argument("--rounds", type=int, default=5, help="timed runs of each (default 5)")
     parser.add_argument("--dir", help="where to make the folder (default: a temporary folder)")
     parser.add_argument("--sync-cost", action="store_true", help="also time korvel without its flushes to the disk")
+    parser.add_argument("--cold", action="store_true", help="drop the page cache before every run (root only)")
+    parser.add_argument("--share", type=float, metavar="MS",
+                        help="run in a FUSE pass-through that waits MS milliseconds in every lookup")
     args = parser.parse_args()
+    if args.cold and not drop_page_cache():
+        print("--cold: the page cache cannot be dropped here (it takes root): skipped")
+        return
+    if args.share is not None and not os.path.exists("/dev/fuse"):
+        print("--share: this machine has no FUSE (/dev/fuse): skipped")
+        return
     count = 1_000_000 if args.million else args.count
     korvel = [os.path.abspath(args.korvel)]
 
     base = tempfile.mkdtemp(prefix="korvel-bench-", dir=args.dir)
+    share = None
     try:
         folder = os.path.join(base, "pictures")
         make_folder(folder, count)
+        if args.share is not None:
+            source, folder = folder, os.path.join(base, "share")
+            share = mount_share(source, folder, args.share)
         commands = {"korvel": korvel, "find": FIND}
         if args.sync_cost:
             commands["no-sync"] = ["eatmydata"] + korvel
@@ -68,12 +120,19 @@ def main():
             run_once(argv, folder, report)
         for _ in range(args.rounds):
             for name, argv in commands.items():
+                if args.cold:
+                    drop_page_cache()
                 results[name].append(run_once(argv, folder, report))
         page = os.path.getsize(os.path.join(folder, "index.html"))
     finally:
+        if share:
+            unmount_share(folder, share)
         shutil.rmtree(base, ignore_errors=True)
 
-    print("%d pictures, page %d bytes, %d rounds" % (count, page, args.rounds))
+    how = "cold cache" if args.cold else "warm cache"
+    if args.share is not None:
+        how += ", share waiting %g ms per lookup" % args.share
+    print("%d pictures, page %d bytes, %d rounds, %s" % (count, page, args.rounds, how))
     medians = {}
     for name, runs in results.items():
         medians[name] = statistics.median(t for t, _ in runs)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every test with AddressSanitizer and UndefinedBehaviorSanitizer
-# (clang) and runs them, then fuzzes the template handling and the option
+# (clang) and runs them, runs the listing and the end-to-end tests built
+# with ThreadSanitizer, then fuzzes the template handling and the option
 # parser for a bounded time: FUZZ_SECONDS (default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +17,14 @@ cmake -S . -B build/sanitize -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Deb
     -DCMAKE_CXX_FLAGS="$sanitizers" >/dev/null
 cmake --build build/sanitize -j "$(nproc)"
 ctest --test-dir build/sanitize --output-on-failure -j "$(nproc)"
+
+echo "== ThreadSanitizer: the listing and the end-to-end tests"
+cmake -S . -B build/tsan -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DKORVEL_WERROR=ON \
+    -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer -g -O1" >/dev/null
+cmake --build build/tsan -j "$(nproc)"
+# Its runtime wants the fixed layout of an address space without ASLR.
+TSAN_OPTIONS=halt_on_error=1 setarch "$(uname -m)" -R \
+    ctest --test-dir build/tsan --output-on-failure -j "$(nproc)" -R '^(Listing|GalleryPage|TemplatePage|Failing|Stopped|Together|FullDisk)\.'
 
 echo "== Fuzzing the template and the marker options for ${FUZZ_SECONDS:-60} s"
 cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DKORVEL_TESTS=OFF \

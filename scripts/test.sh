@@ -2,8 +2,9 @@
 # Runs every test: the suites built with g++ and with clang (warnings as
 # errors), the same suites cross-built for Windows and run under wine, a
 # small run of the benchmark to keep it working, the suites again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, a minute of fuzzing, and
-# the page in headless Chromium.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the listing and the
+# end-to-end tests under ThreadSanitizer, a minute of fuzzing, and the page
+# in headless Chromium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -20,8 +21,10 @@ done
 echo "== Windows, under wine"
 bash scripts/build-windows.sh --test
 
-echo "== Benchmark, small"
+echo "== Benchmark, small: warm, cold and on a slow share"
 bash bench/run.sh --count 300 --rounds 1
+bash bench/run.sh --count 300 --rounds 1 --cold
+bash bench/run.sh --count 300 --rounds 1 --share 0.3
 
 echo "== Sanitizers and fuzzing"
 bash scripts/sanitize.sh

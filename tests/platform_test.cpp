@@ -125,12 +125,24 @@ TEST(Listing, EmptyFolderAndManyNames)
     EXPECT_TRUE(list_in(folder.path, empty).ok);
     EXPECT_TRUE(empty.files.empty());
 
-    // Enough names to fill several name blocks; every name must survive.
-    for (int i = 0; i < 3000; ++i)
-        make_picture(folder.path, "IMG_" + std::string(40, 'x') + std::to_string(i) + ".jpg", 0, 0);
+    // Enough names to fill several name blocks and to be looked up by
+    // several threads, among files that are no pictures: every name must
+    // survive, in order, with its own size and time.
+    for (int i = 0; i < 3000; ++i) {
+        std::string name = "IMG_" + std::string(40, 'x') + std::to_string(i);
+        make_picture(folder.path, name + ".jpg", static_cast<std::uint64_t>(i), 1000000 + i);
+        if (i % 3 == 0)
+            make_picture(folder.path, name + ".raw", 1, 1);
+    }
     ImageList images;
     Listed listed = list_in(folder.path, images);
+    ASSERT_TRUE(listed.ok);
     EXPECT_EQ(listed.order, listed_pictures(folder.path));
+    for (const auto& [name, image] : listed.by_name) {
+        int i = std::stoi(name.substr(44));
+        EXPECT_EQ(image.size, static_cast<std::uint64_t>(i)) << name;
+        EXPECT_EQ(image.modified, 1000000 + i) << name;
+    }
 }
 
 #ifndef _WIN32
