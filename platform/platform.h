@@ -94,9 +94,10 @@ struct PageFile {
 // letters or digits. The run holds it (a lock on POSIX, no delete sharing on
 // Windows) for as long as it lives, so that other runs know it is in use;
 // the signals that stop a run (Ctrl+C and the like on Windows) remove it
-// before the run ends. One page at a time. Fails, creating nothing, when the page exists but is not a
-// plain file (a folder, say) or the running user may not write it, or when
-// the temporary file cannot be created in its folder.
+// before the run ends. One page at a time. Fails, creating nothing, when the
+// page exists but is not a plain file (a folder, say) or the running user
+// may not write it, or when the temporary file cannot be created in its
+// folder.
 bool begin_page(PageFile& page, const char* name);
 
 // Writes all size bytes. Fails on any error, including a short write that

@@ -39,6 +39,12 @@ void add_listed_file(FolderListing& listing, std::string_view name, std::uint64_
         listing.temporary_pages.push_back(listing.files.back().name);
 }
 
+std::string folder_part(const std::string& path, const char* separators)
+{
+    std::size_t last = path.find_last_of(separators);
+    return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+}
+
 bool is_temporary_name(const char* name)
 {
     static const char prefix[] = ".korvel-";

@@ -49,6 +49,10 @@ void append_utf8_of_utf16(std::string& out, const Unit* text, std::size_t length
     }
 }
 
+// The folder part of path, up to and including its last separator (any of
+// separators); empty for a name in the current folder.
+std::string folder_part(const std::string& path, const char* separators);
+
 // True for the name of a temporary page: ".korvel-" and six letters or
 // digits.
 bool is_temporary_name(const char* name);

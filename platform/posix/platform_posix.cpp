@@ -246,28 +246,25 @@ void restore_signals(const sigset_t& old)
     errno = saved;
 }
 
-// Locks the new file at path for this run. Another run's cleanup may have
-// taken it for a leftover between its creation and the lock, and removed
-// it or be about to: then the file is not this run's to use, and false.
-bool lock_new_file(int fd, const std::string& path)
+// Locks the temporary page open as fd, which name in the folder dir_fd
+// names. True when the lock is this run's and name still names that plain
+// file: a new run's file is locked by it from just after it is made, and a
+// cleanup may take one for a leftover in between and remove it.
+bool lock_named_file(int fd, int dir_fd, const char* name)
 {
     struct stat held, named;
-    return flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
-           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    return flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+           fstatat(dir_fd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
 }
 
 // Removes the temporary page name in the open folder if no run holds it.
-// Still the same file under that name once locked: not one made since by a
-// new run.
 void remove_if_abandoned(int dir_fd, const char* name)
 {
     int fd = openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return;
-    struct stat held, named;
-    if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        fstatat(dir_fd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && held.st_dev == named.st_dev &&
-        held.st_ino == named.st_ino)
+    if (lock_named_file(fd, dir_fd, name))
         unlinkat(dir_fd, name, 0);
     close(fd);
 }
@@ -285,7 +282,7 @@ int create_held_file(std::string& temporary, const std::string& pattern)
             restore_signals(old);
             return -1;
         }
-        if (lock_new_file(fd, temporary)) {
+        if (lock_named_file(fd, AT_FDCWD, temporary.c_str())) {
             g_held_path = temporary;
             g_held = g_held_path.c_str();
             restore_signals(old);
@@ -298,10 +295,12 @@ int create_held_file(std::string& temporary, const std::string& pattern)
     return -1;
 }
 
-void forget_held()
+// Called with the ending signals blocked, once the file is renamed or removed.
+void forget_held(PageFile& page)
 {
     g_held = nullptr;
     g_held_path.clear();
+    page.temporary.clear();
 }
 
 }  // namespace
@@ -328,11 +327,9 @@ bool begin_page(PageFile& page, const char* name)
         return false;
     }
 
-    // A dot-name without an extension: never a picture, hidden from listings.
     handle_ending_signals();
-    std::size_t slash = page.target.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : page.target.substr(0, slash + 1);
-    int fd = create_held_file(page.temporary, folder + ".korvel-XXXXXX");
+    // A dot-name without an extension: never a picture, hidden from listings.
+    int fd = create_held_file(page.temporary, folder_part(page.target, "/") + ".korvel-XXXXXX");
     if (fd < 0) {
         page.temporary.clear();
         return false;
@@ -353,12 +350,11 @@ bool begin_page(PageFile& page, const char* name)
 
 void remove_abandoned_pages(const PageFile& page, const FolderListing& current)
 {
-    std::size_t slash = page.target.rfind('/');
-    int dir_fd = open(slash == std::string::npos ? "." : page.target.substr(0, slash + 1).c_str(),
-                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::string folder = folder_part(page.target, "/");
+    int dir_fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir_fd < 0)
         return;
-    if (slash == std::string::npos) {
+    if (folder.empty()) {
         for (std::string_view name : current.temporary_pages)
             remove_if_abandoned(dir_fd, name.data());  // followed by a zero byte
     } else if (DIR* dir = fdopendir(fcntl(dir_fd, F_DUPFD_CLOEXEC, 0))) {
@@ -405,10 +401,8 @@ bool rename_page(PageFile& page)
     sigset_t old;
     block_ending_signals(old);
     bool renamed = rename(page.temporary.c_str(), page.target.c_str()) == 0;
-    if (renamed) {
-        forget_held();
-        page.temporary.clear();
-    }
+    if (renamed)
+        forget_held(page);
     restore_signals(old);
     return renamed;
 }
@@ -418,16 +412,14 @@ void remove_temporary(PageFile& page)
     sigset_t old;
     block_ending_signals(old);
     unlink(page.temporary.c_str());
-    forget_held();
-    page.temporary.clear();
+    forget_held(page);
     restore_signals(old);
 }
 
 void flush_folder_of(const std::string& path)
 {
-    std::size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::string folder = folder_part(path, "/");
+    int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         fsync(fd);
         close(fd);

@@ -173,8 +173,7 @@ bool begin_page(PageFile& page, const char* name)
     }
     handle_console_control();
     // A dot-name without an extension, in the page's folder: never a picture.
-    std::size_t slash = page.target.find_last_of("\\/");
-    std::string folder = slash == std::string::npos ? std::string() : page.target.substr(0, slash + 1);
+    std::string folder = folder_part(page.target, "\\/");
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::uint64_t seed = GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -210,13 +209,12 @@ void remove_abandoned_pages(const PageFile& page, const FolderListing& current)
 {
     // A live run's file is open without delete sharing, so it cannot be
     // deleted, and stays.
-    std::size_t slash = page.target.find_last_of("\\/");
-    if (slash == std::string::npos) {
+    std::string folder = folder_part(page.target, "\\/");
+    if (folder.empty()) {
         for (std::string_view name : current.temporary_pages)
             DeleteFileW(wide(std::string(name)).c_str());
         return;
     }
-    std::string folder = page.target.substr(0, slash + 1);
     WIN32_FIND_DATAW found;
     HANDLE listing = FindFirstFileExW(wide(folder + ".korvel-*").c_str(), FindExInfoBasic, &found,
                                       FindExSearchNameMatch, nullptr, 0);
