@@ -1,13 +1,12 @@
 #include "pagewriter/image_entries.h"
 
-#include "platform/platform.h"
+#include "platform/local_time.h"
 #include "text/text_helpers.h"
 
 namespace {
 
 const char* const kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 void append_two_digits(std::string& out, int value)
 {

@@ -16,8 +16,6 @@ void add_image(ImageList& list, std::string_view name, std::uint64_t size, std::
 
 bool list_images(ImageList& list)
 {
-    if (!read_folder(list))
-        return false;
     // Only the pictures are looked up: a folder may hold much else.
     std::size_t kept = 0;
     for (const ImageFile& file : list.files)

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/folder_listing.h"
 
 // A picture is a folder entry, and the pictures are the folder's listing
 // thinned out to them.
@@ -21,8 +21,9 @@ bool is_picture_name(std::string_view name);
 // Appends a picture, copying its name into the list's own storage.
 void add_image(ImageList& list, std::string_view name, std::uint64_t size, std::int64_t modified);
 
-// Lists the pictures of the current directory into list, with their sizes
-// and times. Fails when the directory cannot be opened or read to its end.
+// Thins a listing of the current folder (read_folder) out to its pictures
+// and looks up their sizes and times. Fails when the folder cannot be
+// opened for the lookups.
 bool list_images(ImageList& list);
 
 #endif

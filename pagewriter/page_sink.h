@@ -9,12 +9,12 @@
 #include <string>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/platform_file.h"
 
 struct PageSink {
-    std::string pending;            // bytes not yet handed to the file
-    PlatformFile* file = nullptr;   // null: keep everything in memory
-    bool failed = false;            // a write to the file has failed
+    std::string pending;           // bytes not yet handed to the file
+    PlatformFile* file = nullptr;  // null: keep everything in memory
+    bool failed = false;           // a write to the file has failed
 };
 
 // Each put appends to the page. A failed write to the file is remembered in

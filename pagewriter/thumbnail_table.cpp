@@ -3,7 +3,7 @@
 namespace {
 constexpr unsigned kRowWidth = 12;
 constexpr const char* kRowStart = "<tr align='center' valign='center'>\n";
-}
+}  // namespace
 
 std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, const ImageList& images)
 {

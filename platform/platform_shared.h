@@ -1,6 +1,7 @@
 // What the POSIX and Windows implementations share: the code built on it is
-// written once, in platform_shared.cpp, and each implementation supplies the
-// few system calls below. Not for use outside platform/.
+// written once, in platform_shared.cpp and page_file.cpp, and each
+// implementation supplies the few system calls below. Not for use outside
+// platform/ (the tests aside).
 #ifndef KORVEL_PLATFORM_PLATFORM_SHARED_H
 #define KORVEL_PLATFORM_PLATFORM_SHARED_H
 
@@ -9,7 +10,9 @@
 #include <ctime>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/local_time.h"
+#include "platform/page_file.h"
+#include "platform/platform_file.h"
 
 // The C library's broken-down time as the portable LocalTime.
 LocalTime local_time_of(const std::tm& tm);

@@ -4,13 +4,16 @@
 #include "pagewriter/image_listing.h"
 #include "pagewriter/page_frame.h"
 #include "pagewriter/thumbnail_table.h"
+#include "platform/current_folder.h"
+#include "platform/folder_listing.h"
+#include "platform/page_file.h"
 #include "run/page_options.h"
 #include "templating/template_copy.h"
 
 namespace {
 constexpr const char* kPageName = "index.html";
 constexpr const char* kTemplateName = "korvel0.htm";
-}
+}  // namespace
 
 int run_gallery(int argc, char** argv, char** envp)
 {
@@ -21,6 +24,11 @@ int run_gallery(int argc, char** argv, char** envp)
     // List before the page is touched: a folder that cannot be read must not
     // cost the page it already has.
     ImageList images;
+    if (!read_folder(images))
+        return -1;
+    // What killed runs left is found in the whole listing, before it is
+    // thinned out to the pictures, and removed once this run holds its own.
+    std::vector<std::string> leftovers = temporary_pages_in(images);
     if (!list_images(images))
         return -1;
 
@@ -44,7 +52,7 @@ int run_gallery(int argc, char** argv, char** envp)
         return -1;
     }
     run.page.file = &run.page_file.file;
-    remove_abandoned_pages(run.page_file, images);
+    remove_abandoned_pages(run.page_file, leftovers);
 
     PageOptions options;
     if (run.template_open) {

@@ -7,19 +7,20 @@
 #include <string>
 
 #include "pagewriter/page_sink.h"
-#include "platform/platform.h"
+#include "platform/input_file.h"
+#include "platform/page_file.h"
 #include "templating/template_copy.h"
 
 // The state that lives for the whole run.
 struct GalleryRun {
     PageFile page_file;
-    PageSink page;                    // every writer writes here
+    PageSink page;  // every writer writes here
     PlatformFile template_file;
     TemplateSource template_source;
     bool template_open = false;
-    std::uint64_t line_number = 0;    // template lines read so far
-    std::string marker_rest;          // what followed the marker tag's ">"
-    std::string folder_name;          // last component of the current directory
+    std::uint64_t line_number = 0;  // template lines read so far
+    std::string marker_rest;        // what followed the marker tag's ">"
+    std::string folder_name;        // last component of the current directory
 };
 
 // The whole run. Arguments and environment are ignored. Returns the exit

@@ -9,11 +9,11 @@
 struct PageOptions {
     bool show_date = true;
     bool show_time = true;
-    bool show_extension = true;   // false: the shown name loses its last 4 characters
+    bool show_extension = true;  // false: the shown name loses its last 4 characters
     bool show_name = true;
     bool show_file_size = true;
-    bool show_rule = true;        // false: sections end with <br> instead of <hr>
-    bool show_details = true;     // false: date, time and size go too
+    bool show_rule = true;                        // false: sections end with <br> instead of <hr>
+    bool show_details = true;                     // false: date, time and size go too
     std::string table_attributes = "border='0'";  // written raw into <table ...>
 };
 

@@ -4,11 +4,14 @@
 # small run of the benchmark to keep it working, the suites again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the listing and the
 # end-to-end tests under ThreadSanitizer, a minute of fuzzing, and the page
-# in headless Chromium.
+# in headless Chromium, and the sources' formatting.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 need_packages cmake make g++ clang libgtest-dev
+
+echo "== Formatting"
+bash scripts/format.sh --check
 
 for compiler in g++ clang++; do
     build="build/test-$compiler"

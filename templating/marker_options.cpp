@@ -3,12 +3,14 @@
 #include "run/page_options.h"
 #include "text/text_helpers.h"
 
-static bool contains(std::string_view token, std::string_view word)
+namespace {
+
+bool contains(std::string_view token, std::string_view word)
 {
     return token.find(word) != std::string_view::npos;
 }
 
-static void apply_option(std::string_view token, PageOptions& options)
+void apply_option(std::string_view token, PageOptions& options)
 {
     // One token may meet several tests: NOEXT_NODET clears both flags.
     if (token == "NODATE")
@@ -28,6 +30,8 @@ static void apply_option(std::string_view token, PageOptions& options)
     if (left_text(token, 6) == "BORDER")
         options.table_attributes = std::string(token);
 }
+
+}  // namespace
 
 void parse_marker_options(std::string_view tag_text, PageOptions& options)
 {

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/input_file.h"
 
 struct GalleryRun;
 struct PageOptions;

@@ -16,7 +16,9 @@
 
 #include "pagewriter/image_listing.h"
 #include "pagewriter/page_sink.h"
-#include "platform/platform.h"
+#include "platform/current_folder.h"
+#include "platform/folder_listing.h"
+#include "platform/page_file.h"
 #include "platform/platform_shared.h"
 #include "support/test_support.h"
 
@@ -34,7 +36,7 @@ Listed list_in(const std::string& folder, ImageList& images)
     std::filesystem::path back = std::filesystem::current_path();
     std::filesystem::current_path(std::filesystem::u8path(folder));
     Listed listed;
-    listed.ok = list_images(images);
+    listed.ok = read_folder(images) && list_images(images);
     std::filesystem::current_path(back);
     for (const ImageFile& image : images.files) {
         listed.order.emplace_back(image.name);

@@ -1,0 +1,50 @@
+// The entries of a folder with their sizes and times. Calling sequence:
+// read_folder once, thin out listing.files as the caller likes (keeping the
+// order), then look_up_files to fill in the sizes and times of those kept.
+// Both report failure by their result; what was read before a failure stays
+// in the listing.
+#ifndef KORVEL_PLATFORM_FOLDER_LISTING_H
+#define KORVEL_PLATFORM_FOLDER_LISTING_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+// One entry of a folder listing.
+struct ListedFile {
+    std::string_view name;      // into the listing's name blocks, followed there by a zero byte
+    std::uint64_t size = 0;     // known once the entry is looked up
+    std::int64_t modified = 0;  // seconds since the epoch, likewise
+};
+
+// The entries of a folder in the order the system lists them, never sorted.
+// Names are packed into large blocks that never move, so a folder of a
+// million entries costs one small record and the name's bytes for each.
+struct FolderListing {
+    std::vector<ListedFile> files;
+    std::vector<std::unique_ptr<char[]>> name_blocks;
+    std::size_t block_used = 0;  // bytes taken in the last block
+    std::size_t block_size = 0;  // size of the last block
+};
+
+// Appends an entry, copying its name into the listing's own storage.
+void add_listed_file(FolderListing& listing, std::string_view name, std::uint64_t size, std::int64_t modified);
+
+// Lists the entries of the current folder but "." and "..". On Windows the
+// listing brings each entry's size and time; on POSIX it reads names
+// alone, and look_up_files adds them for the entries kept. Fails when the
+// folder cannot be opened or read to its end.
+bool read_folder(FolderListing& listing);
+
+// Fills in the size and time of every entry in listing.files, keeping the
+// order. On POSIX a large listing is looked up by a few threads at once,
+// which a network share rewards; a symbolic link gives what it leads to, or
+// itself when it leads nowhere, and an entry gone since it was listed is
+// dropped. On Windows read_folder has done the work: a link shows as the
+// link itself, as the system's listing reports it. Fails when the current
+// folder cannot be opened.
+bool look_up_files(FolderListing& listing);
+
+#endif

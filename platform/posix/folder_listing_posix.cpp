@@ -1,0 +1,120 @@
+// The listing on POSIX: readdir for the names, then fstatat from a few
+// threads for the sizes and times of the entries kept.
+#include "platform/folder_listing.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <system_error>
+#include <thread>
+
+bool read_folder(FolderListing& listing)
+{
+    DIR* dir = opendir(".");
+    if (!dir)
+        return false;
+    for (;;) {
+        errno = 0;
+        struct dirent* entry = readdir(dir);
+        if (!entry)
+            break;
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+            continue;
+        add_listed_file(listing, name, 0, 0);
+    }
+    bool read_to_end = errno == 0;  // readdir's end, not its error
+    closedir(dir);
+    return read_to_end;
+}
+
+namespace {
+
+// Below this many entries the lookups are done at once, without threads:
+// starting them would cost more than it saves.
+constexpr std::size_t kParallelFrom = 512;
+// Threads that look up at once: the time goes waiting for the file system,
+// above all for a network share, more than into the processors.
+constexpr unsigned kLookupThreads = 8;
+// Entries a thread takes at a time.
+constexpr std::size_t kSliceSize = 256;
+
+struct Lookup {
+    int dir_fd = -1;
+    std::vector<ListedFile>* files = nullptr;
+    std::vector<unsigned char>* gone = nullptr;  // 1 for an entry that is no more
+    std::atomic<std::size_t> next_slice{0};
+};
+
+// Looks up slices of the entries until none is left. Each thread writes only
+// the entries of the slices it took.
+void look_up_slices(Lookup& lookup)
+{
+    std::vector<ListedFile>& files = *lookup.files;
+    for (;;) {
+        std::size_t from = lookup.next_slice.fetch_add(1, std::memory_order_relaxed) * kSliceSize;
+        if (from >= files.size())
+            return;
+        std::size_t to = std::min(from + kSliceSize, files.size());
+        for (std::size_t i = from; i < to; ++i) {
+            // Relative to the open folder: no path to resolve for each entry.
+            struct stat st;
+            const char* name = files[i].name.data();  // followed by a zero byte
+            if (fstatat(lookup.dir_fd, name, &st, 0) != 0 &&
+                fstatat(lookup.dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                (*lookup.gone)[i] = 1;
+                continue;
+            }
+            files[i].size = static_cast<std::uint64_t>(st.st_size);
+            files[i].modified = static_cast<std::int64_t>(st.st_mtime);
+        }
+    }
+}
+
+}  // namespace
+
+bool look_up_files(FolderListing& listing)
+{
+    Lookup lookup;
+    lookup.dir_fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lookup.dir_fd < 0)
+        return false;
+    std::vector<unsigned char> gone(listing.files.size(), 0);
+    lookup.files = &listing.files;
+    lookup.gone = &gone;
+
+    std::vector<std::thread> helpers;
+    if (listing.files.size() >= kParallelFrom) {
+        // The ending signals are for the main thread, which alone holds
+        // anything they must clean up.
+        sigset_t all, old;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &old);
+        for (unsigned i = 1; i < kLookupThreads; ++i) {
+            try {
+                helpers.emplace_back(look_up_slices, std::ref(lookup));
+            } catch (const std::system_error&) {
+                break;  // fewer threads, or none: the work is the same
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    }
+    look_up_slices(lookup);
+    for (std::thread& helper : helpers)
+        helper.join();
+    close(lookup.dir_fd);
+
+    // Drop what went missing between the listing and its lookup.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < listing.files.size(); ++i)
+        if (!gone[i])
+            listing.files[kept++] = listing.files[i];
+    listing.files.resize(kept);
+    return true;
+}

@@ -1,0 +1,31 @@
+// Private to the page file: what happens to the held temporary page when
+// the run is stopped, by a signal on POSIX (SIGINT, SIGTERM, SIGHUP,
+// SIGQUIT, SIGPIPE, SIGXFSZ) or a console event on Windows (Ctrl+C,
+// Ctrl+Break, closing the console).
+//
+// Invariant: the held page is this run's temporary file or nothing, and it
+// changes only between begin_held_change and end_held_change, where no stop
+// is handled. So the handler finds no page or a whole one, removes it, and
+// the run ends as the stop would have ended it. A signal that was ignored
+// when the run started stays ignored.
+//
+// Calling sequence: guard_held_page once, before the first change; then,
+// for each change of the held page (made, renamed, removed):
+// begin_held_change, the change and hold_page or release_held_page,
+// end_held_change. Changes do not nest. Nothing here fails.
+#ifndef KORVEL_PLATFORM_SIGNAL_CLEANUP_H
+#define KORVEL_PLATFORM_SIGNAL_CLEANUP_H
+
+struct PageFile;
+
+void guard_held_page();
+void begin_held_change();
+void end_held_change();
+
+// The page's temporary file is now the held page: its path on POSIX, its
+// handle on Windows.
+void hold_page(const PageFile& page);
+// Nothing is held any more.
+void release_held_page();
+
+#endif
