@@ -79,7 +79,8 @@ void write_image_entries(PageSink& page, const PageOptions& options, const Image
         put_number(page, next);
         put_text(page, "'><img src='");
         put_url(page, image.name);
-        put_text(page, "' border='1' align='top absmiddle'></a>\n");
+        put_text(page, options.eager_pictures ? "' border='1' align='top absmiddle'></a>\n"
+                                              : "' border='1' align='top absmiddle' loading='lazy'></a>\n");
         put_text(page, options.show_rule ? "<hr>\n" : "<br>\n");
     }
 }

@@ -29,7 +29,8 @@ std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, 
         // The alt text always drops the extension, whatever the options say.
         std::string_view short_name = image.name.substr(0, image.name.size() >= 4 ? image.name.size() - 4 : 0);
         put_html(page, short_name);
-        put_text(page, "' border='0' width='60'></a></td>\n");
+        put_text(page, options.eager_pictures ? "' border='0' width='60'></a></td>\n"
+                                              : "' border='0' width='60' loading='lazy'></a></td>\n");
     }
     put_text(page, "</tr></table>\n");
     return number;

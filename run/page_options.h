@@ -14,6 +14,7 @@ struct PageOptions {
     bool show_file_size = true;
     bool show_rule = true;                        // false: sections end with <br> instead of <hr>
     bool show_details = true;                     // false: date, time and size go too
+    bool eager_pictures = true;                   // false: LAZY, each picture loads only as it nears the view
     std::string table_attributes = "border='0'";  // written raw into <table ...>
 };
 

@@ -36,6 +36,11 @@ TEST(TemplatePage, TagAloneOnTheFirstLine)
               "<KORVEL>\n" + kGallery + expected_footer());
     EXPECT_PAGE(page_with_template("<KORVEL >\n<p>Bye</p>\n"),
               kHeader + kGallery + "\n<p>Bye</p>\n" + expected_footer());
+    // LAZY: the default page, each picture loading only as it nears the view.
+    std::string lazy = kGallery;
+    for (const char* end : {" width='60'>", " align='top absmiddle'>"})
+        lazy.insert(lazy.find(end) + std::string(end).size() - 1, " loading='lazy'");
+    EXPECT_PAGE(page_with_template("<KORVEL lazy>\n"), kHeader + lazy + "\n" + expected_footer());
 }
 
 TEST(TemplatePage, TagOnTheThirdLineWithOptions)

@@ -49,7 +49,7 @@ TEST(MarkerOptions, EachOptionClearsItsFlag)
 {
     PageOptions defaults;
     EXPECT_TRUE(defaults.show_date && defaults.show_time && defaults.show_extension && defaults.show_name &&
-                defaults.show_file_size && defaults.show_rule && defaults.show_details);
+                defaults.show_file_size && defaults.show_rule && defaults.show_details && defaults.eager_pictures);
     EXPECT_EQ(defaults.table_attributes, "border='0'");
 
     EXPECT_FALSE(parsed("<KORVEL NODATE").show_date);
@@ -58,6 +58,7 @@ TEST(MarkerOptions, EachOptionClearsItsFlag)
     EXPECT_FALSE(parsed("<KORVEL NONAME").show_name);
     EXPECT_FALSE(parsed("<KORVEL NOFILESIZE").show_file_size);
     EXPECT_FALSE(parsed("<KORVEL NOHR").show_rule);
+    EXPECT_FALSE(parsed("<KORVEL LAZY").eager_pictures);
     EXPECT_EQ(parsed("<KORVEL BORDER='1'").table_attributes, "BORDER='1'");
 
     PageOptions none = parsed("<KORVEL");
@@ -71,6 +72,7 @@ TEST(MarkerOptions, EqualsAgainstContains)
     EXPECT_TRUE(parsed("<KORVEL NODATE=1").show_date);
     EXPECT_TRUE(parsed("<KORVEL XNOTIME").show_time);
     EXPECT_TRUE(parsed("<KORVEL NOHR;").show_rule);
+    EXPECT_TRUE(parsed("<KORVEL LAZY=1 NOLAZY").eager_pictures);
     EXPECT_FALSE(parsed("<KORVEL NOEXT=1").show_extension);
     EXPECT_FALSE(parsed("<KORVEL NOEXTENSION").show_extension);
     EXPECT_FALSE(parsed("<KORVEL NODETAILS").show_details);
