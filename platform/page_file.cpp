@@ -4,26 +4,43 @@
 
 #include "platform/platform_shared.h"
 
-bool is_temporary_name(const char* name)
+namespace {
+
+constexpr std::string_view kMark = ".korvel-";
+constexpr std::size_t kLetters = 6;
+
+// True when name ends in ".korvel-" and six letters or digits.
+bool has_temporary_ending(std::string_view name)
 {
-    static const char prefix[] = ".korvel-";
-    for (std::size_t i = 0; i + 1 < sizeof prefix; ++i)
-        if (name[i] != prefix[i])
-            return false;
-    const char* letters = name + sizeof prefix - 1;
-    for (int i = 0; i < 6; ++i) {
-        char c = letters[i];
+    if (name.size() < kMark.size() + kLetters ||
+        name.substr(name.size() - kLetters - kMark.size(), kMark.size()) != kMark)
+        return false;
+    for (char c : name.substr(name.size() - kLetters))
         if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
             return false;
-    }
-    return letters[6] == '\0';
+    return true;
+}
+
+}  // namespace
+
+std::string temporary_pattern_of(const std::string& target, const char* separators)
+{
+    std::string folder = folder_part(target, separators);
+    return folder + "." + target.substr(folder.size()) + std::string(kMark) + std::string(kLetters, 'X');
+}
+
+bool is_temporary_name(std::string_view name, const std::string& target, const char* separators)
+{
+    std::string leaf = target.substr(folder_part(target, separators).size());
+    return name.size() == 1 + leaf.size() + kMark.size() + kLetters && name[0] == '.' &&
+           name.substr(1, leaf.size()) == leaf && has_temporary_ending(name);
 }
 
 std::vector<std::string> temporary_pages_in(const FolderListing& listing)
 {
     std::vector<std::string> names;
     for (const ListedFile& file : listing.files)
-        if (is_temporary_name(file.name.data()))  // followed by a zero byte
+        if (has_temporary_ending(file.name) && file.name[0] == '.')
             names.emplace_back(file.name);
     return names;
 }

@@ -29,12 +29,11 @@ struct PageFile {
     std::string temporary;  // the temporary file; empty when there is none
 };
 
-// Creates the temporary file for the page name, named ".korvel-" and six
-// letters or digits. The run holds it (a lock on POSIX, no delete sharing on
-// Windows) for as long as it lives, so that other runs know it is in use.
-// Fails, creating nothing, when the page exists but is not a plain file (a
-// folder, say) or the running user may not write it, or when the temporary
-// file cannot be created in its folder.
+// Creates the temporary file for the page name, named after it: for
+// "index.html", ".index.html.korvel-" and six letters or digits. The run holds it (a lock on POSIX, no delete
+// sharing on Windows) for as long as it lives, so that other runs know it is in use. Fails, creating nothing, when
+// the page exists but is not a plain file (a folder, say) or the running user may not write it, or when the
+// temporary file cannot be created in its folder.
 bool begin_page(PageFile& page, const char* name);
 
 // Flushes the temporary file to the disk and puts it in place of the page,
@@ -47,15 +46,17 @@ bool commit_page(PageFile& page);
 // Removes the temporary file and closes it; the old page stays as it was.
 void abandon_page(PageFile& page);
 
-// The names in a listing of the current folder that are temporary pages,
-// which may be leftovers of killed runs. Taken before the listing is thinned
+// The names in a listing of the current folder that may be temporary pages
+// of any page, and so leftovers of killed runs. Taken before the listing is thinned
 // out to the pictures, and handed to remove_abandoned_pages.
 std::vector<std::string> temporary_pages_in(const FolderListing& listing);
 
 // Removes the temporary pages that runs killed outright left beside the
 // page: those named in seen (from temporary_pages_in) when the page is in
-// the current folder, or else those its own folder holds. One that a live
-// run holds is left alone. Nothing is reported: a leftover that stays costs
+// the current folder, or else those its own folder holds. Only names of the
+// page's own temporary pages are removed, and only when this run can lock
+// them: one that a live run holds is left alone, and so is every one on a
+// file system that refuses locks. Nothing is reported: a leftover that stays costs
 // no page.
 void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>& seen);
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 #include "platform/local_time.h"
 #include "platform/page_file.h"
@@ -56,9 +57,14 @@ void append_utf8_of_utf16(std::string& out, const Unit* text, std::size_t length
 // separators); empty for a name in the current folder.
 std::string folder_part(const std::string& path, const char* separators);
 
-// True for the name of a temporary page: ".korvel-" and six letters or
-// digits.
-bool is_temporary_name(const char* name);
+// The name of the temporary page for target, for mkstemp: in its folder,
+// "." and target's own name, ".korvel-" and six X. Nobody names a file so by
+// hand, and it says what it is.
+std::string temporary_pattern_of(const std::string& target, const char* separators);
+
+// True for the name (without a folder) of a temporary page for target:
+// temporary_pattern_of's with six letters or digits for the X.
+bool is_temporary_name(std::string_view name, const std::string& target, const char* separators);
 
 // Each platform's own.
 

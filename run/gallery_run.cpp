@@ -37,12 +37,12 @@ int run_gallery(int argc, char** argv, char** envp)
     if (get_current_directory(cwd))
         run.folder_name = folder_name_of(cwd, kPathSeparator);
 
-    // No template is the usual case, and one that cannot be opened counts as
-    // none. One that is no plain file (a FIFO, a device, a folder) could
-    // block the run or never end: it fails the run before the page is
-    // touched.
+    // No template is the usual case. One that is there but cannot be opened
+    // would cost the page its frame, and one that is no plain file (a FIFO,
+    // a device, a folder) could block the run or never end: both fail the
+    // run before the page is touched.
     OpenResult opened = open_input_file(run.template_file, kTemplateName);
-    if (opened == OpenResult::not_a_file)
+    if (opened == OpenResult::failed || opened == OpenResult::not_a_file)
         return -1;
     run.template_open = opened == OpenResult::opened;
 

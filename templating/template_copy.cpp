@@ -60,12 +60,43 @@ std::size_t find_marker(const std::string& line)
     return std::string::npos;
 }
 
+namespace {
+
+// Where a marker keyword starts in piece when the length limit cut it there
+// and next completes it ("<KORV" then "EL NODATE>"), or npos.
+std::size_t find_cut_marker(const std::string& piece, const std::string& next)
+{
+    // Only a piece that the length limit cut, not a line end, can end inside
+    // the keyword, and a piece with the bare tag is no marker line.
+    if (piece.size() < kTemplateLineMax || piece.back() == '\n' || piece.find("<KORVEL>") != std::string::npos)
+        return std::string::npos;
+    std::size_t at = piece.rfind('<');
+    if (at == std::string::npos || piece.size() - at > kKeyword.size())
+        return std::string::npos;
+    std::string joined = piece.substr(at) + next.substr(0, kKeyword.size() + 1);
+    return find_marker(joined) == 0 ? at : std::string::npos;
+}
+
+}  // namespace
+
 void copy_template_head(GalleryRun& run, PageOptions& options)
 {
-    std::string line;
-    while (read_template_line(run.template_source, line)) {
+    std::string line, next;
+    bool have_next = false;  // next holds a piece read ahead and not yet used
+    for (;;) {
+        if (have_next)
+            line.swap(next);
+        else if (!read_template_line(run.template_source, line))
+            return;
+        have_next = false;
         ++run.line_number;
         std::size_t at = find_marker(line);
+        if (at == std::string::npos && line.size() == kTemplateLineMax) {
+            // The keyword may run on into the next piece.
+            have_next = read_template_line(run.template_source, next);
+            if (have_next)
+                at = find_cut_marker(line, next);
+        }
         if (at == std::string::npos) {
             put_text(run.page, line);
             continue;
@@ -79,6 +110,10 @@ void copy_template_head(GalleryRun& run, PageOptions& options)
         // A tag without ">" on its line goes on over the next lines, up to
         // the first ">" or the end of the template.
         std::string tag = line.substr(at);
+        if (have_next) {
+            ++run.line_number;
+            tag += next;
+        }
         std::size_t close = tag.find('>');
         while (close == std::string::npos && read_template_line(run.template_source, line)) {
             ++run.line_number;

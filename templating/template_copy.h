@@ -38,7 +38,9 @@ std::size_t find_marker(const std::string& line);
 
 // Copies the template to run.page up to the marker tag, and the text in front
 // of the tag on its line. A tag without ">" on its line goes on over the
-// following lines. Applies the tag's options to options, keeps what follows
+// following lines. A keyword that the length limit cuts ("<KORV" at the end
+// of one piece, "EL NODATE>" at the start of the next) still counts, on the
+// line where it starts. Applies the tag's options to options, keeps what follows
 // its ">" in run.marker_rest, and writes the default header when the tag
 // starts on the first line. Without a marker, copies the whole template.
 // A read error ends the copy and is left in run.template_source.failed.

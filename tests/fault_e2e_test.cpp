@@ -50,7 +50,7 @@ struct Failing : public ::testing::Test {
     {
         std::vector<std::string> found;
         for (const std::string& name : folder_entries(folder.path))
-            if (name.compare(0, 8, ".korvel-") == 0)
+            if (name.compare(0, 19, ".index.html.korvel-") == 0)
                 found.push_back(name);
         return found;
     }
@@ -175,6 +175,47 @@ TEST_F(Failing, TemplatesThatAreNotFiles)
             close(socket_fd);
         std::filesystem::remove(path);
     }
+}
+
+// A template that is there but cannot be opened must not cost the page its
+// frame: a loop of links, and one the user may not read.
+TEST_F(Failing, TemplatesThatCannotBeOpened)
+{
+    const std::string path = join_path(folder.path, "korvel0.htm");
+    chmod(folder.path.c_str(), 0777);  // so that "nobody" could replace the page
+    chmod(page.c_str(), 0666);
+    for (bool loop : {true, false}) {
+        if (loop) {
+            std::filesystem::create_symlink("korvel0.htm", path);
+        } else {
+            write_file(path, "<KORVEL>\n");
+            chmod(path.c_str(), 0);
+        }
+        std::vector<std::string> before = folder_entries(folder.path);
+        Restrictions restrictions;
+        restrictions.unprivileged = !loop;
+        expect_failure_without_a_trace(run_korvel_restricted(folder.path, restrictions), before);
+        EXPECT_EQ(read_file(page), kOldPage) << loop;
+        std::filesystem::remove(path);
+    }
+    chmod(folder.path.c_str(), 0755);
+}
+
+// On a share that keeps no locks a run goes on with its one temporary file
+// unlocked and leaves nothing; a leftover it cannot lock may be a live run's.
+TEST_F(Failing, AShareThatRefusesLocks)
+{
+    if (!kFaultsCanBeInjected)
+        GTEST_SKIP() << "korvel_faulty is not built under the sanitizers";
+    write_file(join_path(folder.path, ".index.html.korvel-Left00"), "left by a killed run");
+    std::vector<std::string> before = folder_entries(folder.path);
+    Restrictions restrictions;
+    restrictions.fault = "refuse-locks";
+    RunResult run = run_korvel_restricted(folder.path, restrictions);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(folder_entries(folder.path), before);
+    EXPECT_GT(read_file(page).size(), 300 * 1000u);
 }
 
 TEST_F(Stopped, BySignalsWhileWriting)

@@ -249,11 +249,12 @@ TEST(GalleryPage, LeftoversOfKilledRunsGoAndHeldOnesStay)
 {
     TempFolder folder("Leftovers");
     make_picture(folder.path, "one.jpg", 5, kJan2);
-    write_file(join_path(folder.path, ".korvel-Ab12cd"), "left by a killed run");
-    write_file(join_path(folder.path, ".korvel-abc12"), "not of the tool's pattern");
-    write_file(join_path(folder.path, ".korvel-abc1234"), "nor this");
-    HeldFile held(join_path(folder.path, ".korvel-Held00"));
+    write_file(join_path(folder.path, ".index.html.korvel-Ab12cd"), "left by a killed run");
+    write_file(join_path(folder.path, ".index.html.korvel-abc12"), "not of the tool's pattern");
+    write_file(join_path(folder.path, ".korvel-backup"), "the user's own");
+    HeldFile held(join_path(folder.path, ".index.html.korvel-Held00"));
     make_page(folder.path);
-    EXPECT_EQ(folder_entries(folder.path),
-              (std::vector<std::string>{".korvel-Held00", ".korvel-abc12", ".korvel-abc1234", "index.html", "one.jpg"}));
+    EXPECT_EQ(folder_entries(folder.path), (std::vector<std::string>{".index.html.korvel-Held00",
+                                                                     ".index.html.korvel-abc12", ".korvel-backup",
+                                                                     "index.html", "one.jpg"}));
 }

@@ -205,6 +205,16 @@ TEST(TemplateCopy, ATagCutBy259CharactersGoesOnInTheNextPiece)
     EXPECT_FALSE(copied.options.show_time);
     EXPECT_FALSE(copied.options.show_date);
     EXPECT_EQ(copied.lines, 2u);
+
+    // The keyword itself cut at each of its 7 places still counts on the
+    // piece where it starts; the bare tag cut so stays text.
+    for (std::size_t in_first = 1; in_first <= 7; ++in_first) {
+        std::string front(kTemplateLineMax - in_first, '-');
+        copied = copy_around_gallery(front + "<KORVEL NODATE>after\n");
+        EXPECT_EQ(copied.page, front + kHeader + "[GALLERY]after\n") << in_first;
+        EXPECT_FALSE(copied.options.show_date) << in_first;
+        EXPECT_EQ(copy_around_gallery(front + "<KORVEL>\n").page, front + "<KORVEL>\n[GALLERY]") << in_first;
+    }
 }
 
 TEST(TemplateCopy, ASecondMarkerIsOrdinaryText)

@@ -71,10 +71,14 @@ TEST(TextHelpers, UrlEscapingPercentEncodesThenHtmlEscapes)
     append_url_escaped(out, "x' onerror='alert(1)<&>\".jpg");
     EXPECT_EQ(out, "x&#39; onerror=&#39;alert(1)&lt;&amp;&gt;&quot;.jpg");
 
-    // Plain names, blanks included, come through unchanged.
+    // Plain names, blanks included, come through unchanged, but for blanks
+    // at the start, which a browser would strip.
     out.clear();
     append_url_escaped(out, "My Photo (1)-a_b.JPG");
     EXPECT_EQ(out, "My Photo (1)-a_b.JPG");
+    out.clear();
+    append_url_escaped(out, "  beach x.jpg");
+    EXPECT_EQ(out, "%20%20beach x.jpg");
 }
 
 TEST(TextHelpers, NamesInAnyScriptBecomePureAscii)

@@ -162,8 +162,13 @@ void append_html_escaped(std::string& out, std::string_view text)
 void append_url_escaped(std::string& out, std::string_view name)
 {
     static const char hex[] = "0123456789ABCDEF";
-    std::size_t plain_from = 0;
-    for (std::size_t i = 0; i < name.size(); ++i) {
+    // A browser strips blanks from the start of a URL, which then names
+    // another picture (" beach.jpg" would show "beach.jpg").
+    std::size_t start = 0;
+    for (; start < name.size() && name[start] == ' '; ++start)
+        out.append("%20");
+    std::size_t plain_from = start;
+    for (std::size_t i = start; i < name.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(name[i]);
         ByteClass kind = kByteClasses.of[c];
         if (kind == kPlain)

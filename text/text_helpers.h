@@ -36,7 +36,8 @@ void append_html_escaped(std::string& out, std::string_view text);
 // Appends a file name as a relative URL inside a quoted attribute. Bytes that
 // a URL cannot carry as they are (controls, DEL, and % # ? \ :, which would
 // end the path or make the name look like a scheme) and every byte of 128
-// and above become %XX with upper-case hex digits; the result is then
+// and above become %XX with upper-case hex digits, and so do the blanks at
+// the start of the name, which a browser would strip; the result is then
 // HTML-escaped like text. A browser resolves the URL to the name's bytes.
 void append_url_escaped(std::string& out, std::string_view name);
 

@@ -45,25 +45,39 @@ mode_t current_umask()
     return mask;
 }
 
-// Locks the temporary page open as fd, which name in the folder dir_fd
-// names. True when the lock is this run's and name still names that plain
-// file: a new run's file is locked by it from just after it is made, and a
+// How a lock on a temporary page went.
+enum class Lock {
+    held,     // this run's
+    taken,    // another run holds the file
+    refused,  // the file system keeps no locks (NFS without a lock daemon, some FUSE and SMB mounts)
+};
+
+Lock lock_file(int fd)
+{
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return Lock::held;
+    return errno == EWOULDBLOCK ? Lock::taken : Lock::refused;
+}
+
+// True when name in the folder dir_fd still names the plain file open as
+// fd: a new run's file is locked by it from just after it is made, and a
 // cleanup may take one for a leftover in between and remove it.
-bool lock_named_file(int fd, int dir_fd, const char* name)
+bool still_named(int fd, int dir_fd, const char* name)
 {
     struct stat held, named;
-    return flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+    return fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
            fstatat(dir_fd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && held.st_dev == named.st_dev &&
            held.st_ino == named.st_ino;
 }
 
 // Removes the temporary page name in the open folder if no run holds it.
+// One that cannot be locked may belong to a live run, and stays.
 void remove_if_abandoned(int dir_fd, const char* name)
 {
     int fd = openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return;
-    if (lock_named_file(fd, dir_fd, name))
+    if (lock_file(fd) == Lock::held && still_named(fd, dir_fd, name))
         unlinkat(dir_fd, name, 0);
     close(fd);
 }
@@ -80,7 +94,9 @@ int create_held_file(PageFile& page, const std::string& pattern)
             end_held_change();
             return -1;
         }
-        if (lock_named_file(fd, AT_FDCWD, page.temporary.c_str())) {
+        // Where the system refuses locks the file goes on unlocked: no
+        // cleanup can lock it either, so none removes it.
+        if (lock_file(fd) != Lock::taken && still_named(fd, AT_FDCWD, page.temporary.c_str())) {
             hold_page(page);
             end_held_change();
             return fd;
@@ -114,8 +130,9 @@ bool begin_page(PageFile& page, const char* name)
     }
 
     guard_held_page();
-    // A dot-name without an extension: never a picture, hidden from listings.
-    int fd = create_held_file(page, folder_part(page.target, "/") + ".korvel-XXXXXX");
+    // A dot-name that does not end in ".jpg": never a picture, hidden from
+    // listings.
+    int fd = create_held_file(page, temporary_pattern_of(page.target, "/"));
     if (fd < 0) {
         page.temporary.clear();
         return false;
@@ -142,10 +159,11 @@ void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>
         return;
     if (folder.empty()) {
         for (const std::string& name : seen)
-            remove_if_abandoned(dir_fd, name.c_str());
+            if (is_temporary_name(name, page.target, "/"))
+                remove_if_abandoned(dir_fd, name.c_str());
     } else if (DIR* dir = fdopendir(fcntl(dir_fd, F_DUPFD_CLOEXEC, 0))) {
         while (struct dirent* entry = readdir(dir))
-            if (is_temporary_name(entry->d_name))
+            if (is_temporary_name(entry->d_name, page.target, "/"))
                 remove_if_abandoned(dir_fd, entry->d_name);
         closedir(dir);
     }

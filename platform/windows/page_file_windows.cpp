@@ -50,15 +50,16 @@ bool begin_page(PageFile& page, const char* name)
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
         return false;
     guard_held_page();
-    // A dot-name without an extension, in the page's folder: never a picture.
-    std::string folder = folder_part(page.target, "\\/");
+    // A dot-name that does not end in ".jpg", in the page's folder: never a
+    // picture.
+    const std::string pattern = temporary_pattern_of(page.target, "\\/");
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::uint64_t seed = GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temporary = folder + ".korvel-";
-        for (int i = 0; i < 6; ++i) {
+        std::string temporary = pattern;
+        for (std::size_t i = temporary.size() - 6; i < temporary.size(); ++i) {
             seed = seed * 6364136223846793005u + 1442695040888963407u;
-            temporary.push_back(letters[(seed >> 33) % (sizeof letters - 1)]);
+            temporary[i] = letters[(seed >> 33) % (sizeof letters - 1)];
         }
         // No delete sharing: while the run lives, no other run can take the
         // file for a leftover. DELETE access lets the run rename it and
@@ -88,19 +89,22 @@ void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>
     std::string folder = folder_part(page.target, "\\/");
     if (folder.empty()) {
         for (const std::string& name : seen)
-            DeleteFileW(wide(name).c_str());
+            if (is_temporary_name(name, page.target, "\\/"))
+                DeleteFileW(wide(name).c_str());
         return;
     }
+    std::string pattern = temporary_pattern_of(page.target, "\\/");
+    pattern.replace(pattern.size() - 6, 6, "*");
     WIN32_FIND_DATAW found;
-    HANDLE listing = FindFirstFileExW(wide(folder + ".korvel-*").c_str(), FindExInfoBasic, &found,
-                                      FindExSearchNameMatch, nullptr, 0);
+    HANDLE listing =
+        FindFirstFileExW(wide(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
     if (listing == INVALID_HANDLE_VALUE)
         return;
     std::string name;
     do {
         name.clear();
         append_utf8_of_utf16(name, found.cFileName, std::wcslen(found.cFileName));
-        if (is_temporary_name(name.c_str()))
+        if (is_temporary_name(name, page.target, "\\/"))
             DeleteFileW(wide(folder + name).c_str());
     } while (FindNextFileW(listing, &found));
     FindClose(listing);

@@ -26,6 +26,7 @@ const korvel = resolve(korvel_arg);  // it runs inside the gallery folder
 // Names as bytes: the last is not UTF-8, as a POSIX name may be.
 const names = [
   'plain.jpg',
+  ' plain.jpg',
   "it's.jpg",
   'say "cheese".jpg',
   'Tom & Jerry.jpg',
@@ -150,6 +151,8 @@ async function check(browser, how, url) {
   expect(errors.length === 0, `${how}: no page error, got ${errors}`);
   expect(seen.cells.length === count, `${how}: ${count} thumbnails, got ${seen.cells.length}`);
   expect(seen.sections.length === count, `${how}: ${count} sections, got ${seen.sections.length}`);
+  const sources = new Set(seen.cells.map((cell) => cell.src)).size;
+  expect(sources === count, `${how}: each thumbnail has a picture of its own, got ${sources} for ${count}`);
 
   // The page keeps the folder's order; find each name's section by its text.
   const texts = seen.sections.map((section) => section.text.split('\u00a0\u00a0')[0]);

@@ -72,7 +72,11 @@ struct Restrictions {
     std::uint64_t file_size_limit = 0;  // bytes a file may grow to; 0: no limit
     bool unprivileged = false;          // run as "nobody" when the tests run as root
     int time_limit_seconds = 0;         // killed (status 128 + 9) when it runs longer; 0: no limit
+    std::string fault;                  // run korvel_faulty with this KORVEL_FAULT (fault_injection.cpp)
 };
+
+// Whether korvel_faulty is built: it is not under the sanitizers.
+extern const bool kFaultsCanBeInjected;
 
 // Runs a copy of the built korvel, kept beside folder so that an
 // unprivileged user can start it, under the restrictions given.

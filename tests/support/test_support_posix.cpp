@@ -20,6 +20,11 @@
 
 const char* const kTestTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
 const int kFailureStatus = 255;
+#ifdef KORVEL_FAULTY_EXE
+const bool kFaultsCanBeInjected = true;
+#else
+const bool kFaultsCanBeInjected = false;
+#endif
 
 void set_time_zone(const char* tz)
 {
@@ -112,6 +117,8 @@ StartedRun start(const char* program, const std::string& folder, const std::vect
         dup2(out, 1);
         dup2(out, 2);
         setenv("TZ", kTestTimeZone, 1);
+        if (!restrictions.fault.empty())
+            setenv("KORVEL_FAULT", restrictions.fault.c_str(), 1);
         // As from a terminal, whatever the test runner ignores.
         for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ})
             signal(signal_number, SIG_DFL);
@@ -187,7 +194,12 @@ RunResult run_korvel_restricted(const std::string& folder, const Restrictions& r
     // "nobody" can reach it wherever the build tree is.
     std::string root = folder + "/..";
     std::string copy = root + "/korvel";
-    std::filesystem::copy_file(KORVEL_EXE, copy, std::filesystem::copy_options::overwrite_existing);
+#ifdef KORVEL_FAULTY_EXE
+    const char* program = restrictions.fault.empty() ? KORVEL_EXE : KORVEL_FAULTY_EXE;
+#else
+    const char* program = KORVEL_EXE;
+#endif
+    std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing);
     chmod(copy.c_str(), 0755);
     chmod(root.c_str(), 0755);
     StartedRun started = start(copy.c_str(), folder, {}, restrictions);

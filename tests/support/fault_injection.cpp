@@ -1,0 +1,78 @@
+// Faults for the fault tests, linked into a build of korvel of its own
+// (korvel_faulty) and chosen by the environment variable KORVEL_FAULT:
+//
+//   refuse-locks              flock fails with ENOLCK, as on a share that
+//                             keeps no locks
+//   new-fails-from=K          the K-th allocation and every later one fail
+//   count-allocations=PATH    nothing fails; the number of allocations of
+//                             the whole run is written to PATH at its end
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+std::atomic<unsigned long> g_allocations{0};
+
+// The value of KORVEL_FAULT after prefix, or null when it names another fault.
+const char* fault_value(const char* prefix)
+{
+    const char* fault = std::getenv("KORVEL_FAULT");
+    std::size_t length = std::strlen(prefix);
+    return fault && std::strncmp(fault, prefix, length) == 0 ? fault + length : nullptr;
+}
+
+__attribute__((destructor)) void write_allocation_count()
+{
+    const char* path = fault_value("count-allocations=");
+    int fd = path ? open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
+    if (fd < 0)
+        return;
+    char digits[24];
+    int length = 0;
+    for (unsigned long n = g_allocations; length == 0 || n > 0; n /= 10)
+        digits[sizeof digits - 1 - length++] = static_cast<char>('0' + n % 10);
+    if (write(fd, digits + sizeof digits - length, static_cast<std::size_t>(length)) < 0) {
+        // The test reads no count and fails.
+    }
+    close(fd);
+}
+
+}  // namespace
+
+extern "C" int flock(int fd, int operation)
+{
+    if (fault_value("refuse-locks")) {
+        errno = ENOLCK;
+        return -1;
+    }
+    return static_cast<int>(syscall(SYS_flock, fd, operation));
+}
+
+void* operator new(std::size_t size)
+{
+    unsigned long number = ++g_allocations;
+    const char* from = fault_value("new-fails-from=");
+    if (from && number >= std::strtoul(from, nullptr, 10))
+        throw std::bad_alloc();
+    if (void* memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
