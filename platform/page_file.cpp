@@ -47,6 +47,8 @@ std::vector<std::string> temporary_pages_in(const FolderListing& listing)
 
 bool commit_page(PageFile& page)
 {
+    // Made first: once the new page is in place, nothing may fail.
+    const std::string folder = folder_part(page.target, kPathSeparators);
     if (!flush_file(page.file) || !rename_page(page)) {
         abandon_page(page);
         return false;
@@ -55,7 +57,7 @@ bool commit_page(PageFile& page)
     // run takes it for a leftover. Its bytes are on the disk already, so the
     // close cannot lose any.
     close_file(page.file);
-    flush_folder_of(page.target);
+    flush_folder(folder);
     return true;
 }
 

@@ -53,6 +53,13 @@ void append_utf8_of_utf16(std::string& out, const Unit* text, std::size_t length
     }
 }
 
+// What separates the parts of a path the page file is given.
+#ifdef _WIN32
+constexpr const char* kPathSeparators = "\\/";
+#else
+constexpr const char* kPathSeparators = "/";
+#endif
+
 // The folder part of path, up to and including its last separator (any of
 // separators); empty for a name in the current folder.
 std::string folder_part(const std::string& path, const char* separators);
@@ -85,8 +92,9 @@ bool rename_page(PageFile& page);
 // nothing more can be done when that fails, so it is not reported.
 void remove_temporary(PageFile& page);
 
-// Flushes the folder that holds path, so that a rename in it is on the disk.
-// Nothing can be undone by then, so failure is not reported.
-void flush_folder_of(const std::string& path);
+// Flushes the folder (folder_part of a path; empty for the current one), so
+// that a rename in it is on the disk. Nothing can be undone by then, so
+// failure is not reported.
+void flush_folder(const std::string& folder);
 
 #endif

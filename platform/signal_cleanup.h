@@ -22,8 +22,9 @@ void guard_held_page();
 void begin_held_change();
 void end_held_change();
 
-// The page's temporary file is now the held page: its path on POSIX, its
-// handle on Windows.
+// The page's temporary file is now the held page: its path on POSIX, which
+// must stay unchanged until release_held_page, its handle on Windows. Needs
+// no memory.
 void hold_page(const PageFile& page);
 // Nothing is held any more.
 void release_held_page();

@@ -13,14 +13,9 @@
 namespace {
 constexpr const char* kPageName = "index.html";
 constexpr const char* kTemplateName = "korvel0.htm";
-}  // namespace
-
-int run_gallery(int argc, char** argv, char** envp)
+// The phases of a run, in order; run_gallery catches what they throw.
+int run_phases(GalleryRun& run)
 {
-    (void)argc;
-    (void)argv;
-    (void)envp;
-
     // List before the page is touched: a folder that cannot be read must not
     // cost the page it already has.
     ImageList images;
@@ -32,7 +27,6 @@ int run_gallery(int argc, char** argv, char** envp)
     if (!list_images(images))
         return -1;
 
-    GalleryRun run;
     std::string cwd;
     if (get_current_directory(cwd))
         run.folder_name = folder_name_of(cwd, kPathSeparator);
@@ -73,4 +67,22 @@ int run_gallery(int argc, char** argv, char** envp)
         return -1;
     }
     return commit_page(run.page_file) ? 0 : -1;
+}
+
+}  // namespace
+
+int run_gallery(int argc, char** argv, char** envp)
+{
+    (void)argc;
+    (void)argv;
+    (void)envp;
+    GalleryRun run;
+    try {
+        return run_phases(run);
+    } catch (...) {
+        // Memory ran out, most likely while listing a huge folder: a failure
+        // like any other, and nothing may be printed or left behind.
+        abandon_page(run.page_file);
+        return -1;
+    }
 }

@@ -26,8 +26,8 @@ struct GalleryRun {
 // The whole run. Arguments and environment are ignored. Returns the exit
 // status: 0 when the new page is in place, whole; -1 when the folder could
 // not be listed, the template could not be read, or the page could not be
-// created, written or put in place, and then the old page stays as it was.
-// Nothing is ever printed.
+// created, written or put in place, and then the old page stays as it was;
+// so also when memory runs out. Nothing is ever printed.
 int run_gallery(int argc, char** argv, char** envp);
 
 #endif

@@ -201,6 +201,55 @@ TEST_F(Failing, TemplatesThatCannotBeOpened)
     chmod(folder.path.c_str(), 0755);
 }
 
+// Another user's link is never followed: not to a file the page would
+// replace, nor to one the template would copy into the page, nor as a later
+// link of a chain that starts with one's own.
+TEST_F(Failing, AnotherUsersLinksAreNotFollowed)
+{
+    const std::string secret = join_path(folder.root, "authorized_keys");
+    const std::string hop = join_path(folder.path, "hop");
+    write_file(secret, "ssh-ed25519 AAAA mine\n");
+    for (std::string name : {"index.html", "korvel0.htm", "index.html via hop"}) {
+        std::string link = join_path(folder.path, name.substr(0, name.find(' ')));
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(name == "index.html via hop" ? hop : secret, link);
+        if (name == "index.html via hop")
+            std::filesystem::create_symlink(secret, hop);
+        if (lchown(name == "index.html via hop" ? hop.c_str() : link.c_str(), 4321, 4321) != 0)
+            GTEST_SKIP() << "cannot give a link to another user here: " << std::strerror(errno);
+        std::vector<std::string> before = folder_entries(folder.path);
+        expect_failure_without_a_trace(run_korvel(folder.path), before);
+        EXPECT_EQ(read_file(secret), "ssh-ed25519 AAAA mine\n") << name;
+        std::filesystem::remove(link);
+        std::filesystem::remove(hop);
+        write_file(page, kOldPage);
+    }
+}
+
+// Whichever allocation of a whole run fails first, the run ends as every
+// failure does, or succeeds: never a crash, a word printed or a file left.
+TEST_F(Failing, EveryAllocationThatFails)
+{
+    if (!kFaultsCanBeInjected)
+        GTEST_SKIP() << "korvel_faulty is not built under the sanitizers";
+    write_file(join_path(folder.path, "korvel0.htm"), "<p>\n<KORVEL NODATE>\n</p>\n");
+    const std::vector<std::string> before = folder_entries(folder.path);
+    Restrictions restrictions;
+    restrictions.fault = "count-allocations=" + join_path(folder.root, "count");
+    ASSERT_EQ(run_korvel_restricted(folder.path, restrictions).status, 0);
+    const std::string whole = read_file(page);
+    const unsigned long count = std::stoul(read_file(join_path(folder.root, "count")));
+    for (unsigned long k = 1; k <= count; ++k) {
+        write_file(page, kOldPage);
+        restrictions.fault = "new-fails-from=" + std::to_string(k);
+        RunResult run = run_korvel_restricted(folder.path, restrictions);
+        EXPECT_TRUE(run.status == 0 || run.status == kFailureStatus) << k << ": " << run.status;
+        EXPECT_EQ(run.output, "") << k;
+        EXPECT_TRUE(read_file(page) == (run.status == 0 ? whole : kOldPage)) << k;
+        EXPECT_EQ(folder_entries(folder.path), before) << k;
+    }
+}
+
 // On a share that keeps no locks a run goes on with its one temporary file
 // unlocked and leaves nothing; a leftover it cannot lock may be a live run's.
 TEST_F(Failing, AShareThatRefusesLocks)

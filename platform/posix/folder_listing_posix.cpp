@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <system_error>
 #include <thread>
 
 bool read_folder(FolderListing& listing)
@@ -90,6 +89,7 @@ bool look_up_files(FolderListing& listing)
     lookup.gone = &gone;
 
     std::vector<std::thread> helpers;
+    helpers.reserve(kLookupThreads);
     if (listing.files.size() >= kParallelFrom) {
         // The ending signals are for the main thread, which alone holds
         // anything they must clean up.
@@ -99,8 +99,8 @@ bool look_up_files(FolderListing& listing)
         for (unsigned i = 1; i < kLookupThreads; ++i) {
             try {
                 helpers.emplace_back(look_up_slices, std::ref(lookup));
-            } catch (const std::system_error&) {
-                break;  // fewer threads, or none: the work is the same
+            } catch (...) {
+                break;  // no thread or no memory: fewer threads, or none, do the same work
             }
         }
         pthread_sigmask(SIG_SETMASK, &old, nullptr);

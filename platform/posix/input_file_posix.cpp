@@ -5,18 +5,26 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
+
+#include "platform/posix/link_chain.h"
 
 OpenResult open_input_file(PlatformFile& file, const char* name)
 {
+    // The file that the links of the user's own (or root's) lead to, opened
+    // by that name, so that a link changed since it was read is not followed.
+    std::string path = name;
+    if (!follow_own_links(path))
+        return OpenResult::failed;
     // Without blocking: a FIFO would wait for a writer. O_NONBLOCK does not
     // change how a plain file reads.
-    int fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat st;
     if (fd < 0) {
         if (errno == ENOENT)
             return OpenResult::missing;
         // A socket cannot be opened at all; it still is no template.
-        if (stat(name, &st) == 0 && !S_ISREG(st.st_mode))
+        if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
             return OpenResult::not_a_file;
         return OpenResult::failed;
     }

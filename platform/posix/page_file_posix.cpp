@@ -9,34 +9,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 
 #include "platform/platform_shared.h"
+#include "platform/posix/link_chain.h"
 #include "platform/signal_cleanup.h"
 
 namespace {
-
-// Follows symbolic links from path to the file they finally name, which
-// need not exist yet: the page replaces that file and the links stay. Fails
-// on a link that cannot be read or a loop of links.
-bool follow_links(std::string& path)
-{
-    for (int depth = 0; depth < 40; ++depth) {
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0)
-            return errno == ENOENT;
-        if (!S_ISLNK(st.st_mode))
-            return true;
-        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
-        ssize_t n = readlink(path.c_str(), &link[0], link.size());
-        if (n < 0 || static_cast<std::size_t>(n) == link.size())  // unreadable, or grew since lstat
-            return false;
-        link.resize(static_cast<std::size_t>(n));
-        std::size_t slash = path.rfind('/');
-        path = link[0] == '/' || slash == std::string::npos ? link : path.substr(0, slash + 1) + link;
-    }
-    return false;  // a loop, or a chain too long to be meant
-}
 
 mode_t current_umask()
 {
@@ -112,7 +90,7 @@ int create_held_file(PageFile& page, const std::string& pattern)
 bool begin_page(PageFile& page, const char* name)
 {
     page.target = name;
-    if (!follow_links(page.target))
+    if (!follow_own_links(page.target))
         return false;
 
     mode_t mode = 0666 & ~current_umask();
@@ -132,7 +110,7 @@ bool begin_page(PageFile& page, const char* name)
     guard_held_page();
     // A dot-name that does not end in ".jpg": never a picture, hidden from
     // listings.
-    int fd = create_held_file(page, temporary_pattern_of(page.target, "/"));
+    int fd = create_held_file(page, temporary_pattern_of(page.target, kPathSeparators));
     if (fd < 0) {
         page.temporary.clear();
         return false;
@@ -153,17 +131,17 @@ bool begin_page(PageFile& page, const char* name)
 
 void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>& seen)
 {
-    std::string folder = folder_part(page.target, "/");
+    std::string folder = folder_part(page.target, kPathSeparators);
     int dir_fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir_fd < 0)
         return;
     if (folder.empty()) {
         for (const std::string& name : seen)
-            if (is_temporary_name(name, page.target, "/"))
+            if (is_temporary_name(name, page.target, kPathSeparators))
                 remove_if_abandoned(dir_fd, name.c_str());
     } else if (DIR* dir = fdopendir(fcntl(dir_fd, F_DUPFD_CLOEXEC, 0))) {
         while (struct dirent* entry = readdir(dir))
-            if (is_temporary_name(entry->d_name, page.target, "/"))
+            if (is_temporary_name(entry->d_name, page.target, kPathSeparators))
                 remove_if_abandoned(dir_fd, entry->d_name);
         closedir(dir);
     }
@@ -198,9 +176,8 @@ void remove_temporary(PageFile& page)
     end_held_change();
 }
 
-void flush_folder_of(const std::string& path)
+void flush_folder(const std::string& folder)
 {
-    std::string folder = folder_part(path, "/");
     int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         fsync(fd);

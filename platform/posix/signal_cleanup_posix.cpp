@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <string>
 
 #include "platform/page_file.h"
 
@@ -16,8 +15,9 @@ namespace {
 
 const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ};
 
-// Set and cleared only while the ending signals are blocked.
-std::string g_held_path;
+// The held page's path: the page file's own string, which stays unchanged
+// while it is held, so that holding it needs no memory. Set and cleared only
+// while the ending signals are blocked.
 const char* volatile g_held = nullptr;
 sigset_t g_before_change;  // the mask to restore at the end of a change
 
@@ -68,12 +68,10 @@ void end_held_change()
 
 void hold_page(const PageFile& page)
 {
-    g_held_path = page.temporary;
-    g_held = g_held_path.c_str();
+    g_held = page.temporary.c_str();
 }
 
 void release_held_page()
 {
     g_held = nullptr;
-    g_held_path.clear();
 }

@@ -52,7 +52,7 @@ bool begin_page(PageFile& page, const char* name)
     guard_held_page();
     // A dot-name that does not end in ".jpg", in the page's folder: never a
     // picture.
-    const std::string pattern = temporary_pattern_of(page.target, "\\/");
+    const std::string pattern = temporary_pattern_of(page.target, kPathSeparators);
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::uint64_t seed = GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -86,14 +86,14 @@ void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>
 {
     // A live run's file is open without delete sharing, so it cannot be
     // deleted, and stays.
-    std::string folder = folder_part(page.target, "\\/");
+    std::string folder = folder_part(page.target, kPathSeparators);
     if (folder.empty()) {
         for (const std::string& name : seen)
-            if (is_temporary_name(name, page.target, "\\/"))
+            if (is_temporary_name(name, page.target, kPathSeparators))
                 DeleteFileW(wide(name).c_str());
         return;
     }
-    std::string pattern = temporary_pattern_of(page.target, "\\/");
+    std::string pattern = temporary_pattern_of(page.target, kPathSeparators);
     pattern.replace(pattern.size() - 6, 6, "*");
     WIN32_FIND_DATAW found;
     HANDLE listing =
@@ -104,7 +104,7 @@ void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>
     do {
         name.clear();
         append_utf8_of_utf16(name, found.cFileName, std::wcslen(found.cFileName));
-        if (is_temporary_name(name, page.target, "\\/"))
+        if (is_temporary_name(name, page.target, kPathSeparators))
             DeleteFileW(wide(folder + name).c_str());
     } while (FindNextFileW(listing, &found));
     FindClose(listing);
@@ -151,7 +151,7 @@ void remove_temporary(PageFile& page)
     end_held_change();
 }
 
-void flush_folder_of(const std::string&)
+void flush_folder(const std::string&)
 {
     // NTFS logs the rename itself; a folder cannot be flushed on its own.
 }
