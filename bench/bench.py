@@ -12,7 +12,11 @@ they cost.
 reads the folder and its files' attributes from the disk. --share MS runs
 both in a FUSE pass-through of the folder (bench/slowfs.py) that waits MS
 milliseconds in every lookup of a file's attributes, as a network share
-does.
+does. --sftp MS runs them on a real network file system client: sshfs,
+speaking SFTP to OpenSSH's sftp-server through a pipe that holds every
+piece of data MS milliseconds each way (bench/sftp_relay.py), with no
+caching of names or attributes; the first runs on the fresh mount are
+reported beside the later ones.
 """
 import argparse
 import os
@@ -26,6 +30,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 FIND = ["find", ".", "-maxdepth", "1", "-iname", "*.jpg", "-printf", "%s %T@ %f\\n"]
+# A second peer that, like korvel, sorts the names as well as looking them up.
+LS = ["ls", "-l", "--color=never"]
 
 
 def make_folder(path, count):
@@ -58,6 +64,15 @@ def mount_share(source, mountpoint, delay_ms):
         time.sleep(0.1)
     server.kill()
     sys.exit("could not mount the slow file system at %s" % mountpoint)
+
+
+def mount_sftp(source, mountpoint, delay_ms):
+    os.makedirs(mountpoint)
+    relay = "%s %s" % (sys.executable, os.path.join(HERE, "sftp_relay.py"))
+    env = dict(os.environ, KORVEL_SFTP_DELAY=str(delay_ms / 1000.0))
+    subprocess.check_call(["sshfs", "-o", "ssh_command=" + relay,
+                           "-o", "dir_cache=no,entry_timeout=0,attr_timeout=0,negative_timeout=0",
+                           "localhost:" + source, mountpoint], env=env)
 
 
 def unmount_share(mountpoint, server):
@@ -93,12 +108,14 @@ def main():
     parser.add_argument("--cold", action="store_true", help="drop the page cache before every run (root only)")
     parser.add_argument("--share", type=float, metavar="MS",
                         help="run in a FUSE pass-through that waits MS milliseconds in every lookup")
+    parser.add_argument("--sftp", type=float, metavar="MS",
+                        help="run on sshfs through a pipe that holds every piece MS milliseconds each way")
     args = parser.parse_args()
     if args.cold and not drop_page_cache():
         print("--cold: the page cache cannot be dropped here (it takes root): skipped")
         return
-    if args.share is not None and not os.path.exists("/dev/fuse"):
-        print("--share: this machine has no FUSE (/dev/fuse): skipped")
+    if (args.share is not None or args.sftp is not None) and not os.path.exists("/dev/fuse"):
+        print("--share, --sftp: this machine has no FUSE (/dev/fuse): skipped")
         return
     count = 1_000_000 if args.million else args.count
     korvel = [os.path.abspath(args.korvel)]
@@ -111,13 +128,18 @@ def main():
         if args.share is not None:
             source, folder = folder, os.path.join(base, "share")
             share = mount_share(source, folder, args.share)
-        commands = {"korvel": korvel, "find": FIND}
+        elif args.sftp is not None:
+            source, folder = folder, os.path.join(base, "sftp")
+            mount_sftp(source, folder, args.sftp)
+            share = "sftp"
+        commands = {"korvel": korvel, "find": FIND, "ls -l": LS}
         if args.sync_cost:
             commands["no-sync"] = ["eatmydata"] + korvel
         results = {name: [] for name in commands}
         report = os.path.join(base, "time.txt")
-        for argv in commands.values():  # warm-up: the folder's entries are cached from here on
-            run_once(argv, folder, report)
+        first = {}
+        for name, argv in commands.items():  # warm-up: the folder's entries are cached from here on
+            first[name] = run_once(argv, folder, report)[0]
         for _ in range(args.rounds):
             for name, argv in commands.items():
                 if args.cold:
@@ -125,13 +147,17 @@ def main():
                 results[name].append(run_once(argv, folder, report))
         page = os.path.getsize(os.path.join(folder, "index.html"))
     finally:
-        if share:
+        if share == "sftp":
+            subprocess.call(["fusermount3", "-u", folder])
+        elif share:
             unmount_share(folder, share)
         shutil.rmtree(base, ignore_errors=True)
 
     how = "cold cache" if args.cold else "warm cache"
     if args.share is not None:
         how += ", share waiting %g ms per lookup" % args.share
+    if args.sftp is not None:
+        how += ", sshfs through a pipe holding %g ms each way" % args.sftp
     print("%d pictures, page %d bytes, %d rounds, %s" % (count, page, args.rounds, how))
     medians = {}
     for name, runs in results.items():
@@ -139,6 +165,10 @@ def main():
         peak = max(m for _, m in runs)
         print("%-7s median %8.4f s   peak RSS %7.1f MiB" % (name, medians[name], peak / 1024))
     print("korvel / find: %.2f" % (medians["korvel"] / medians["find"]))
+    print("korvel / ls -l: %.2f" % (medians["korvel"] / medians["ls -l"]))
+    if args.sftp is not None:
+        print("first runs: " + ", ".join("%s %.4f s" % (name, t) for name, t in first.items()) +
+              "; korvel / find: %.2f" % (first["korvel"] / first["find"]))
     if args.sync_cost:
         cost = medians["korvel"] - medians["no-sync"]
         print("flushes to the disk: %.4f s, %.1f%% of korvel's time" % (cost, 100 * cost / medians["korvel"]))

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds korvel for speed and times it against find on a folder of empty
 # pictures: bench/run.sh [-n COUNT | --million] [--rounds R] [--dir DIR]
-#                        [--sync-cost] [--cold] [--share MS]
+#                        [--sync-cost] [--cold] [--share MS] [--sftp MS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 need_packages cmake make g++ time findutils eatmydata
 case " $* " in *" --share "*) need_packages python3-fusepy ;; esac
+case " $* " in *" --sftp "*) need_packages sshfs openssh-sftp-server ;; esac
 command -v python3 >/dev/null || need_packages python3
 
 cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF >/dev/null

@@ -39,7 +39,7 @@ void add_listed_file(FolderListing& listing, std::string_view name, std::uint64_
 bool read_folder(FolderListing& listing);
 
 // Fills in the size and time of every entry in listing.files, keeping the
-// order. On POSIX a large listing is looked up by a few threads at once,
+// order. A folder has size 0 on both systems. On POSIX a large listing is looked up by a few threads at once,
 // which a network share rewards; a symbolic link gives what it leads to, or
 // itself when it leads nowhere, and an entry gone since it was listed is
 // dropped. On Windows read_folder has done the work: a link shows as the

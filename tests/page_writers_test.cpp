@@ -163,3 +163,24 @@ TEST_F(Writers, FolderNameIsTheLastComponent)
 }
 
 
+
+TEST(ImageListing, NameOrder)
+{
+    // Each pair in order: the first comes before the second.
+    const std::pair<std::string, std::string> in_order[] = {
+        {"AB.jpg", "A_B.jpg"},           // "B" is 0x42, "_" 0x5F
+        {"ab.jpg", "A_B.jpg"},           // a to z compare as A to Z
+        {"A.jpg", "AB.jpg"},             // "." is 0x2E
+        {"IMG", "IMG_0001.jpg"},         // a name before those it begins
+        {"A.jpg", "a.jpg"},              // equal but for case: by the bytes
+        {"IMG_10.jpg", "IMG_9.jpg"},     // digits are characters
+        {"zebra.jpg", "\xc3\x89t\xc3\xa9.jpg"},  // beyond ASCII after it, by code point
+        {"\xc3\xa9.jpg", "\xe5\x86\x99.jpg"},
+        {"beach.jpg", "Boats.jpg"},
+    };
+    for (const auto& [first, second] : in_order) {
+        EXPECT_EQ(compare_names(first, second), -1) << first << " < " << second;
+        EXPECT_EQ(compare_names(second, first), 1) << second << " > " << first;
+    }
+    EXPECT_EQ(compare_names("same.jpg", "same.jpg"), 0);
+}

@@ -41,13 +41,19 @@ constexpr std::size_t kParallelFrom = 512;
 // Threads that look up at once: the time goes waiting for the file system,
 // above all for a network share, more than into the processors.
 constexpr unsigned kLookupThreads = 8;
-// Entries a thread takes at a time.
-constexpr std::size_t kSliceSize = 256;
+// Entries a thread takes at a time: a few slices for each thread, so that
+// every thread has work in a folder of a thousand pictures on a slow share
+// too, and at most 256, so that taking one costs nothing against its work.
+std::size_t slice_size_for(std::size_t count)
+{
+    return std::min<std::size_t>(256, std::max<std::size_t>(8, count / (kLookupThreads * 4)));
+}
 
 struct Lookup {
     int dir_fd = -1;
     std::vector<ListedFile>* files = nullptr;
     std::vector<unsigned char>* gone = nullptr;  // 1 for an entry that is no more
+    std::size_t slice_size = 0;
     std::atomic<std::size_t> next_slice{0};
 };
 
@@ -57,10 +63,10 @@ void look_up_slices(Lookup& lookup)
 {
     std::vector<ListedFile>& files = *lookup.files;
     for (;;) {
-        std::size_t from = lookup.next_slice.fetch_add(1, std::memory_order_relaxed) * kSliceSize;
+        std::size_t from = lookup.next_slice.fetch_add(1, std::memory_order_relaxed) * lookup.slice_size;
         if (from >= files.size())
             return;
-        std::size_t to = std::min(from + kSliceSize, files.size());
+        std::size_t to = std::min(from + lookup.slice_size, files.size());
         for (std::size_t i = from; i < to; ++i) {
             // Relative to the open folder: no path to resolve for each entry.
             struct stat st;
@@ -70,7 +76,8 @@ void look_up_slices(Lookup& lookup)
                 (*lookup.gone)[i] = 1;
                 continue;
             }
-            files[i].size = static_cast<std::uint64_t>(st.st_size);
+            // A folder's size is no picture's, and Windows lists it as 0.
+            files[i].size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
             files[i].modified = static_cast<std::int64_t>(st.st_mtime);
         }
     }
@@ -86,6 +93,7 @@ bool look_up_files(FolderListing& listing)
         return false;
     std::vector<unsigned char> gone(listing.files.size(), 0);
     lookup.files = &listing.files;
+    lookup.slice_size = slice_size_for(listing.files.size());
     lookup.gone = &gone;
 
     std::vector<std::thread> helpers;

@@ -54,12 +54,14 @@ inline std::string expected_gallery(const std::vector<ShownPicture>& pictures,
     return table + "</tr></table>\n" + sections;
 }
 
-// The pictures of by_name in the order the folder lists them.
-inline std::vector<ShownPicture> in_listing_order(const std::vector<std::string>& order,
-                                                  const std::map<std::string, ShownPicture>& by_name)
+// The pictures of by_name in the gallery's order.
+inline std::vector<ShownPicture> in_name_order(const std::map<std::string, ShownPicture>& by_name)
 {
+    std::vector<std::string> names;
+    for (const auto& entry : by_name)
+        names.push_back(entry.first);
     std::vector<ShownPicture> pictures;
-    for (const std::string& name : order)
+    for (const std::string& name : in_name_order(names))
         pictures.push_back(by_name.at(name));
     return pictures;
 }

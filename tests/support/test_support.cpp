@@ -23,6 +23,20 @@ std::string read_file(const std::string& path)
     return text.str();
 }
 
+std::vector<std::string> in_name_order(std::vector<std::string> names)
+{
+    auto folded = [](std::string name) {
+        for (char& c : name)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+        return name;
+    };
+    std::sort(names.begin(), names.end());  // by the bytes, which break the ties below
+    std::stable_sort(names.begin(), names.end(),
+                     [&](const std::string& a, const std::string& b) { return folded(a) < folded(b); });
+    return names;
+}
+
 std::vector<std::string> folder_entries(const std::string& folder)
 {
     std::vector<std::string> names;

@@ -48,6 +48,10 @@ void make_picture(const std::string& folder, const std::string& name, std::uint6
 // the folder.
 std::vector<std::string> listed_pictures(const std::string& folder);
 
+// The names in the gallery's order, by the tests' own plain rule: compared
+// with a to z as A to Z, and names equal so by their bytes.
+std::vector<std::string> in_name_order(std::vector<std::string> names);
+
 struct RunResult {
     int status = -1;     // the exit status as the shell sees it: 128 + n for signal n
     std::string output;  // all it wrote to stdout and stderr
