@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <cstring>
 #include <cwchar>
 
@@ -12,6 +14,11 @@
 #include "platform/windows/windows_files.h"
 
 namespace {
+
+// How long a rename waits for another run to let go of the page: up to
+// two seconds, where a run holds it for a moment.
+constexpr int kRenameTries = 200;
+constexpr DWORD kRenamePauseMs = 10;
 
 HANDLE handle_of(const PlatformFile& file)
 {
@@ -40,14 +47,55 @@ std::wstring nt_path_of(const std::wstring& path)
     return L"\\??\\" + full;
 }
 
+// True when the running user may write the page, which replacing it takes;
+// the system is asked, not the read-only attribute alone. A page that
+// another run holds just after putting it in place may be written all the
+// same.
+bool may_write(const std::wstring& target)
+{
+    HANDLE old = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (old == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(old);
+    return true;
+}
+
+// Gives the new page the old one's protection: its access control list and
+// its attributes (hidden, say), as the POSIX build keeps the mode.
+bool copy_protection(const std::wstring& target, DWORD attributes, HANDLE page)
+{
+    PACL access = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(target.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &access,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    SECURITY_INFORMATION what =
+        DACL_SECURITY_INFORMATION | (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                 : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    bool copied = access == nullptr ||
+                  SetSecurityInfo(page, SE_FILE_OBJECT, what, nullptr, nullptr, access, nullptr) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
+    basic.FileAttributes =
+        attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    if (basic.FileAttributes == 0)
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return copied && SetFileInformationByHandle(page, FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
 }  // namespace
 
 bool begin_page(PageFile& page, const char* name)
 {
     page.target = name;
-    DWORD attributes = GetFileAttributesW(wide(page.target).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+    const std::wstring target = wide(page.target);
+    DWORD attributes = GetFileAttributesW(target.c_str());
+    bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
+    if (replacing && ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) || !may_write(target)))
         return false;
     guard_held_page();
     // A dot-name that does not end in ".jpg", in the page's folder: never a
@@ -56,26 +104,33 @@ bool begin_page(PageFile& page, const char* name)
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::uint64_t seed = GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temporary = pattern;
-        for (std::size_t i = temporary.size() - 6; i < temporary.size(); ++i) {
+        page.temporary = pattern;
+        for (std::size_t i = pattern.size() - 6; i < pattern.size(); ++i) {
             seed = seed * 6364136223846793005u + 1442695040888963407u;
-            temporary[i] = letters[(seed >> 33) % (sizeof letters - 1)];
+            page.temporary[i] = letters[(seed >> 33) % (sizeof letters - 1)];
         }
+        const std::wstring temporary = wide(page.temporary);  // made first: a held change needs no memory
         // No delete sharing: while the run lives, no other run can take the
         // file for a leftover. DELETE access lets the run rename it and
-        // remove it through its own handle.
+        // remove it through its own handle, WRITE_DAC give it the old
+        // page's protection.
         begin_held_change();
-        HANDLE handle = CreateFileW(wide(temporary).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC, FILE_SHARE_READ,
+                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD error = GetLastError();
         if (handle != INVALID_HANDLE_VALUE) {
             page.file.handle = reinterpret_cast<std::intptr_t>(handle);
-            page.temporary = temporary;
             hold_page(page);
-            end_held_change();
-            return true;
         }
         end_held_change();
-        DWORD error = GetLastError();
+        if (handle != INVALID_HANDLE_VALUE) {
+            if (replacing && !copy_protection(target, attributes, handle)) {
+                abandon_page(page);
+                return false;
+            }
+            return true;
+        }
+        page.temporary.clear();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
             return false;
     }
@@ -130,15 +185,25 @@ bool rename_page(PageFile& page)
     rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
     std::memcpy(rename->FileName, target.data(), target.size() * sizeof(wchar_t));
 
-    begin_held_change();
-    bool renamed = SetFileInformationByHandle(handle_of(page.file), FileRenameInfo, rename,
-                                              static_cast<DWORD>(buffer.size())) != 0;
-    if (renamed) {
-        release_held_page();
-        page.temporary.clear();
+    // Another run that has just put its page in place holds it until it
+    // closes it, a moment later, and the system refuses to replace it until
+    // then: try again for a while before giving up.
+    for (int attempt = 0;; ++attempt) {
+        begin_held_change();
+        bool renamed = SetFileInformationByHandle(handle_of(page.file), FileRenameInfo, rename,
+                                                  static_cast<DWORD>(buffer.size())) != 0;
+        DWORD error = GetLastError();
+        if (renamed) {
+            release_held_page();
+            page.temporary.clear();
+        }
+        end_held_change();
+        if (renamed)
+            return true;
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == kRenameTries)
+            return false;
+        Sleep(kRenamePauseMs);
     }
-    end_held_change();
-    return renamed;
 }
 
 void remove_temporary(PageFile& page)
