@@ -68,7 +68,6 @@ struct Failing : public ::testing::Test {
 };
 
 using Stopped = Failing;
-using Together = Failing;
 
 }  // namespace
 
@@ -296,26 +295,6 @@ TEST_F(Stopped, KilledOutrightThenRunAgain)
     EXPECT_EQ(run_korvel(folder.path).status, 0);
     EXPECT_EQ(folder_entries(folder.path), before);
     EXPECT_GT(read_file(page).size(), 64u << 20);
-}
-
-// Every run succeeds, readers only ever see a whole page, and no run removes
-// another's temporary file.
-TEST_F(Together, FourRunsAtOnceTwentyTimes)
-{
-    ASSERT_EQ(run_korvel(folder.path).status, 0);
-    const std::string whole = read_file(page);
-    const std::vector<std::string> after = folder_entries(folder.path);
-    for (int round = 0; round < 20; ++round) {
-        StartedRun runs[4];
-        for (StartedRun& run : runs)
-            run = start_korvel(folder.path);
-        for (int read = 0; read < 5; ++read)
-            EXPECT_EQ(read_file(page), whole) << round;
-        for (StartedRun& run : runs)
-            EXPECT_EQ(wait_for(run).status, 0) << round;
-        EXPECT_EQ(read_file(page), whole) << round;
-        EXPECT_EQ(folder_entries(folder.path), after) << round;
-    }
 }
 
 TEST(FullDisk, APageThatDoesNotFitKeepsTheOldOne)

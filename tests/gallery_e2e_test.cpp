@@ -107,6 +107,22 @@ TEST(GalleryPage, RowsOfTwelve)
     }
 }
 
+// Times far from now show the same on every system: the earliest ext4 holds,
+// before 1970, and the first half hour of 1970 in local time.
+TEST(GalleryPage, TimesFarFromNow)
+{
+    TempFolder folder("Times");
+    const std::pair<std::string, std::int64_t> times[] = {
+        {"14.Dec.1901 13:00:00", -2147428800}, {"15.Jan.1965 11:00:00", -156520800}, {"01.Jan.1970 00:30:00", -1800}};
+    std::vector<ShownPicture> shown;
+    for (const auto& [when, seconds] : times) {
+        std::string name = "t" + std::to_string(shown.size()) + ".jpg";
+        make_picture(folder.path, name, 1, seconds);
+        shown.push_back(plain(name, "1&nbsp;&nbsp;" + when));
+    }
+    EXPECT_PAGE(make_page(folder.path), expected_header("Times") + expected_gallery(shown) + expected_footer());
+}
+
 TEST(GalleryPage, WhichFilesArePictures)
 {
     TempFolder folder("Mixed");
@@ -257,4 +273,27 @@ TEST(GalleryPage, LeftoversOfKilledRunsGoAndHeldOnesStay)
     EXPECT_EQ(folder_entries(folder.path), (std::vector<std::string>{".index.html.korvel-Held00",
                                                                      ".index.html.korvel-abc12", ".korvel-backup",
                                                                      "index.html", "one.jpg"}));
+}
+
+// Every run succeeds, readers only ever see a whole page, and no run removes
+// another's temporary file.
+TEST(Together, FourRunsAtOnceTwentyTimes)
+{
+    TempFolder folder("Together");
+    for (int i = 0; i < 1000; ++i)
+        make_picture(folder.path, "IMG_" + std::to_string(10000 + i) + ".jpg", 1000, kJan2);
+    const std::string page = join_path(folder.path, kIndex);
+    const std::string whole = make_page(folder.path);
+    const std::vector<std::string> after = folder_entries(folder.path);
+    for (int round = 0; round < 20; ++round) {
+        StartedRun runs[4];
+        for (StartedRun& run : runs)
+            run = start_korvel(folder.path);
+        for (int read = 0; read < 5; ++read)
+            EXPECT_EQ(read_file(page), whole) << round;
+        for (StartedRun& run : runs)
+            EXPECT_EQ(wait_for(run).status, 0) << round;
+        EXPECT_EQ(read_file(page), whole) << round;
+        EXPECT_EQ(folder_entries(folder.path), after) << round;
+    }
 }

@@ -7,6 +7,8 @@
 OpenResult open_input_file(PlatformFile& file, const char* name)
 {
     std::wstring path = wide(name);
+    if (is_others_link(path))
+        return OpenResult::failed;
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD error = GetLastError();

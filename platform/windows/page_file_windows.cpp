@@ -61,38 +61,76 @@ bool may_write(const std::wstring& target)
     return true;
 }
 
-// Gives the new page the old one's protection: its access control list and
-// its attributes (hidden, say), as the POSIX build keeps the mode.
-bool copy_protection(const std::wstring& target, DWORD attributes, HANDLE page)
+// The access control list of a file, or null where it has none or it
+// cannot be read; descriptor holds it and is freed with LocalFree.
+PACL access_list_of(HANDLE file, PSECURITY_DESCRIPTOR& descriptor)
 {
     PACL access = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(target.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &access,
-                              nullptr, &descriptor) != ERROR_SUCCESS)
+    descriptor = nullptr;
+    if (GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &access, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        descriptor = nullptr;
+    return descriptor ? access : nullptr;
+}
+
+bool same_access(PACL a, PACL b)
+{
+    return a && b && a->AclSize == b->AclSize && std::memcmp(a, b, a->AclSize) == 0;
+}
+
+// Gives the new page the old one's protection, as the POSIX build keeps the
+// mode: its attributes (hidden, say), and its access control list where it
+// differs from what the folder gave the new file. Fails when the new page
+// would not end up as closed as the old one, which a system that maps the
+// list to a mode of its own (wine) may do: the old page then stays.
+bool copy_protection(const std::wstring& target, DWORD attributes, HANDLE page)
+{
+    HANDLE old = CreateFileW(target.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (old == INVALID_HANDLE_VALUE)
         return false;
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    GetSecurityDescriptorControl(descriptor, &control, &revision);
-    SECURITY_INFORMATION what =
-        DACL_SECURITY_INFORMATION | (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                                 : UNPROTECTED_DACL_SECURITY_INFORMATION);
-    bool copied = access == nullptr ||
-                  SetSecurityInfo(page, SE_FILE_OBJECT, what, nullptr, nullptr, access, nullptr) == ERROR_SUCCESS;
-    LocalFree(descriptor);
+    PSECURITY_DESCRIPTOR old_descriptor, new_descriptor;
+    PACL old_access = access_list_of(old, old_descriptor);
+    PACL new_access = access_list_of(page, new_descriptor);
+    bool kept = old_descriptor && new_descriptor;
+    if (kept && !same_access(old_access, new_access)) {
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        GetSecurityDescriptorControl(old_descriptor, &control, &revision);
+        SECURITY_INFORMATION what =
+            DACL_SECURITY_INFORMATION | (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                     : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        kept = SetSecurityInfo(page, SE_FILE_OBJECT, what, nullptr, nullptr, old_access, nullptr) == ERROR_SUCCESS;
+        LocalFree(new_descriptor);
+        new_access = access_list_of(page, new_descriptor);
+        kept = kept && new_descriptor && same_access(old_access, new_access);
+    }
+    LocalFree(old_descriptor);
+    LocalFree(new_descriptor);
+    CloseHandle(old);
+
     FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
     basic.FileAttributes =
         attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     if (basic.FileAttributes == 0)
-        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    return copied && SetFileInformationByHandle(page, FileBasicInfo, &basic, sizeof basic) != 0;
+        return kept;
+    return kept && SetFileInformationByHandle(page, FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
 }  // namespace
 
 bool begin_page(PageFile& page, const char* name)
 {
-    page.target = name;
-    const std::wstring target = wide(page.target);
+    // A link stays, and the file it leads to is replaced, as on POSIX: but
+    // only a link of one's own.
+    std::wstring target = wide(name);
+    if (is_others_link(target))
+        return false;
+    std::wstring elsewhere = final_path_of(target);
+    if (!elsewhere.empty())
+        target = elsewhere;
+    page.target.clear();
+    append_utf8_of_utf16(page.target, target.data(), target.size());
     DWORD attributes = GetFileAttributesW(target.c_str());
     bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
     if (replacing && ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) || !may_write(target)))
@@ -112,11 +150,11 @@ bool begin_page(PageFile& page, const char* name)
         const std::wstring temporary = wide(page.temporary);  // made first: a held change needs no memory
         // No delete sharing: while the run lives, no other run can take the
         // file for a leftover. DELETE access lets the run rename it and
-        // remove it through its own handle, WRITE_DAC give it the old
-        // page's protection.
+        // remove it through its own handle, READ_CONTROL and WRITE_DAC
+        // give it the old page's protection.
         begin_held_change();
-        HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC, FILE_SHARE_READ,
-                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC,
+                                    FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD error = GetLastError();
         if (handle != INVALID_HANDLE_VALUE) {
             page.file.handle = reinterpret_cast<std::intptr_t>(handle);

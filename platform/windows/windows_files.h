@@ -10,6 +10,20 @@
 // The UTF-16 form of a UTF-8 path, as the wide functions take it.
 std::wstring wide(const std::string& utf8);
 
+// True when path is a symbolic link that belongs neither to the running
+// user nor to the administrators or the system: such a link is never
+// followed, as on POSIX (another user could point the page at a file of
+// ours to overwrite, or the template at one to publish). Making a link
+// takes a privilege on Windows, so this is rare. Only the first link of a
+// chain is checked. Wine shows POSIX links as the files they lead to, and
+// so as no links at all.
+bool is_others_link(const std::wstring& path);
+
+// Where path finally leads, through any links, in the \\?\ form, when that
+// is another file than path names itself; empty when it is that file, is
+// not there, or the system cannot say.
+std::wstring final_path_of(const std::wstring& path);
+
 // Marks the open file to go when its last handle closes, which the end of
 // the process does if nothing else. False when the system refuses.
 bool delete_on_close(HANDLE handle);

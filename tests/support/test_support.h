@@ -85,15 +85,15 @@ extern const bool kFaultsCanBeInjected;
 // Runs a copy of the built korvel, kept beside folder so that an
 // unprivileged user can start it, under the restrictions given.
 RunResult run_korvel_restricted(const std::string& folder, const Restrictions& restrictions);
+#endif
 
 // A run of the built korvel that goes on while the test works.
 struct StartedRun {
-    int pid = -1;
+    std::intptr_t pid = -1;  // the process: its id on POSIX, its handle on Windows
     std::string output_path;
 };
 StartedRun start_korvel(const std::string& folder);
 RunResult wait_for(StartedRun& run);
-#endif
 
 // The text with its line ends as the platform's text files store them:
 // unchanged on POSIX, CR LF on Windows.

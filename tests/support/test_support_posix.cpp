@@ -152,16 +152,16 @@ RunResult finish(StartedRun& run, int time_limit_seconds)
     int status = 0;
     if (time_limit_seconds > 0) {
         // Poll, so that a run that hangs is killed rather than the test.
-        for (int waited_ms = 0; waitpid(run.pid, &status, WNOHANG) == 0; ++waited_ms) {
+        for (int waited_ms = 0; waitpid(static_cast<pid_t>(run.pid), &status, WNOHANG) == 0; ++waited_ms) {
             if (waited_ms == time_limit_seconds * 1000) {
-                kill(run.pid, SIGKILL);
-                waitpid(run.pid, &status, 0);
+                kill(static_cast<pid_t>(run.pid), SIGKILL);
+                waitpid(static_cast<pid_t>(run.pid), &status, 0);
                 break;
             }
             usleep(1000);
         }
     } else {
-        waitpid(run.pid, &status, 0);
+        waitpid(static_cast<pid_t>(run.pid), &status, 0);
     }
     RunResult result;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

@@ -128,9 +128,10 @@ std::vector<std::string> listed_pictures(const std::string& folder)
     return names;
 }
 
-RunResult run_korvel(const std::string& folder, const std::vector<std::string>& args)
+StartedRun start_korvel(const std::string& folder, const std::vector<std::string>& args)
 {
-    std::string output_path = join_path(folder, "..\\korvel-output.txt");
+    static int runs = 0;  // runs at once each have their own output
+    std::string output_path = join_path(folder, "..\\korvel-output-" + std::to_string(++runs) + ".txt");
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE output = CreateFileW(wide(output_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -155,17 +156,33 @@ RunResult run_korvel(const std::string& folder, const std::vector<std::string>& 
     CloseHandle(output);
     if (!started)
         throw std::runtime_error("cannot start " KORVEL_EXE);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    return StartedRun{reinterpret_cast<std::intptr_t>(process.hProcess), output_path};
+}
 
+StartedRun start_korvel(const std::string& folder)
+{
+    return start_korvel(folder, {});
+}
+
+RunResult wait_for(StartedRun& run)
+{
+    HANDLE process = reinterpret_cast<HANDLE>(run.pid);
+    WaitForSingleObject(process, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
     RunResult result;
     result.status = static_cast<int>(code);
-    result.output = read_file(output_path);
-    DeleteFileW(wide(output_path).c_str());
+    result.output = read_file(run.output_path);
+    DeleteFileW(wide(run.output_path).c_str());
     return result;
+}
+
+RunResult run_korvel(const std::string& folder, const std::vector<std::string>& args)
+{
+    StartedRun run = start_korvel(folder, args);
+    return wait_for(run);
 }
 
 HeldFile::HeldFile(const std::string& path)
