@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
+#include <windows.h>
 #include <io.h>
 #include <sys/stat.h>
 #else
@@ -227,6 +228,18 @@ TEST(PageFile, AReadOnlyPageIsLeftAlone)
     _chmod(path.c_str(), _S_IREAD | _S_IWRITE);
     EXPECT_EQ(read_file(path), "old page");
     EXPECT_EQ(folder_entries(folder.path), kPageOnly);
+}
+
+TEST(PageFile, KeepsTheHiddenAttribute)
+{
+    TempFolder folder;
+    std::string path = join_path(folder.path, "index.html");
+    write_file(path, "old page");
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    PageFile file;
+    ASSERT_TRUE(begin_page(file, path.c_str()));
+    ASSERT_TRUE(commit_page(file));
+    EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
 #else
 TEST(PageFile, KeepsPermissionsAndLinks)
