@@ -2,6 +2,10 @@
 // compared byte for byte.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -258,6 +262,25 @@ TEST(GalleryPage, AFolderInThePlaceOfThePageOrTheTemplateFails)
         EXPECT_TRUE(std::filesystem::is_directory(join_path(folder.path, name)));
     }
 }
+
+#ifdef _WIN32
+// A template that is there but cannot be opened, here because another
+// program holds it without sharing, fails the run and keeps the old page.
+TEST(GalleryPage, ATemplateThatCannotBeOpenedFails)
+{
+    TempFolder folder("Held");
+    make_picture(folder.path, "one.jpg", 5, kJan2);
+    write_file(join_path(folder.path, kIndex), "old page");
+    std::string path = join_path(folder.path, "korvel0.htm");
+    write_file(path, "<KORVEL>\n");
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    RunResult run = run_korvel(folder.path);
+    CloseHandle(held);
+    EXPECT_EQ(run.status, kFailureStatus);
+    EXPECT_EQ(read_file(join_path(folder.path, kIndex)), "old page");
+}
+#endif
 
 // Temporary pages that no run holds are what runs killed outright leave:
 // the next run removes them. A held one belongs to a run still writing.

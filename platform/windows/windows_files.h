@@ -1,5 +1,7 @@
-// What the Windows files of platform/ share, implemented in
-// platform_file_windows.cpp. Private to them.
+// What the Windows files of platform/ share: the text of paths and the
+// deletion of an open file (platform_file_windows.cpp), links
+// (link_chain_windows.cpp) and the protection of the page
+// (page_protection_windows.cpp). Private to them.
 #ifndef KORVEL_PLATFORM_WINDOWS_WINDOWS_FILES_H
 #define KORVEL_PLATFORM_WINDOWS_WINDOWS_FILES_H
 
@@ -23,6 +25,19 @@ bool is_others_link(const std::wstring& path);
 // is another file than path names itself; empty when it is that file, is
 // not there, or the system cannot say.
 std::wstring final_path_of(const std::wstring& path);
+
+// True when the running user may write the page at target, which
+// replacing it takes: the system is asked, not the read-only attribute
+// alone. A page another run holds just after putting it in place counts as
+// writable.
+bool may_write(const std::wstring& target);
+
+// Gives the new page the old one's protection, as the POSIX build keeps the
+// mode: the old page's attributes (hidden, system) and its access control
+// list where it differs from what the folder gave the new file. Fails when
+// the new page would not end up as closed as the old one, which a system
+// that maps the list to a mode of its own (wine) may do.
+bool copy_protection(const std::wstring& target, DWORD attributes, HANDLE page);
 
 // Marks the open file to go when its last handle closes, which the end of
 // the process does if nothing else. False when the system refuses.

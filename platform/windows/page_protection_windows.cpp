@@ -1,0 +1,76 @@
+// What the replacement of a page asks of the old one on Windows: that the
+// user may write it, and that the new page is as closed as it was.
+#include <windows.h>
+
+#include <aclapi.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/windows/windows_files.h"
+
+namespace {
+
+// The access control list of a file, or null where it has none or it
+// cannot be read; descriptor holds it and is freed with LocalFree.
+PACL access_list_of(HANDLE file, PSECURITY_DESCRIPTOR& descriptor)
+{
+    PACL access = nullptr;
+    descriptor = nullptr;
+    if (GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &access, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        descriptor = nullptr;
+    return descriptor ? access : nullptr;
+}
+
+bool same_access(PACL a, PACL b)
+{
+    return a && b && a->AclSize == b->AclSize && std::memcmp(a, b, a->AclSize) == 0;
+}
+
+}  // namespace
+
+bool may_write(const std::wstring& target)
+{
+    HANDLE old = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (old == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(old);
+    return true;
+}
+
+bool copy_protection(const std::wstring& target, DWORD attributes, HANDLE page)
+{
+    HANDLE old = CreateFileW(target.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (old == INVALID_HANDLE_VALUE)
+        return false;
+    PSECURITY_DESCRIPTOR old_descriptor, new_descriptor;
+    PACL old_access = access_list_of(old, old_descriptor);
+    PACL new_access = access_list_of(page, new_descriptor);
+    bool kept = old_descriptor && new_descriptor;
+    if (kept && !same_access(old_access, new_access)) {
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        GetSecurityDescriptorControl(old_descriptor, &control, &revision);
+        SECURITY_INFORMATION what =
+            DACL_SECURITY_INFORMATION | (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                     : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        kept = SetSecurityInfo(page, SE_FILE_OBJECT, what, nullptr, nullptr, old_access, nullptr) == ERROR_SUCCESS;
+        LocalFree(new_descriptor);
+        new_access = access_list_of(page, new_descriptor);
+        kept = kept && new_descriptor && same_access(old_access, new_access);
+    }
+    LocalFree(old_descriptor);
+    LocalFree(new_descriptor);
+    CloseHandle(old);
+
+    FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
+    basic.FileAttributes =
+        attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    if (basic.FileAttributes == 0)
+        return kept;
+    return kept && SetFileInformationByHandle(page, FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
