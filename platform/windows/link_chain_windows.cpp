@@ -87,4 +87,3 @@ std::wstring final_path_of(const std::wstring& path)
                                      static_cast<int>(full.size()), TRUE) == CSTR_EQUAL;
     return same ? std::wstring() : final;
 }
-

@@ -73,4 +73,3 @@ bool copy_protection(const std::wstring& target, DWORD attributes, HANDLE page)
         return kept;
     return kept && SetFileInformationByHandle(page, FileBasicInfo, &basic, sizeof basic) != 0;
 }
-
