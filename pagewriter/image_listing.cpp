@@ -7,12 +7,14 @@
 #include <thread>
 #include <vector>
 
+#include "text/text_helpers.h"
+
 namespace {
 
+// Letters compared as upper case, every byte by its unsigned value.
 unsigned char folded(char c)
 {
-    unsigned char byte = static_cast<unsigned char>(c);
-    return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - 'a' + 'A') : byte;
+    return static_cast<unsigned char>(upper_ascii(c));
 }
 
 // A name for sorting: 12 of its bytes, folded, after the bytes that all the

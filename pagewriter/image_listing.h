@@ -33,8 +33,8 @@ bool is_picture_name(std::string_view name);
 void add_image(ImageList& list, std::string_view name, std::uint64_t size, std::int64_t modified);
 
 // Thins a listing of the current folder (read_folder) out to its pictures,
-// sorts them by name and looks up their sizes and times. Fails when the folder cannot be
-// opened for the lookups.
+// sorts them by name and looks up their sizes and times. Fails when the
+// folder cannot be opened for the lookups.
 bool list_images(ImageList& list);
 
 #endif

@@ -11,8 +11,7 @@ void upper_in_place(std::string& text)
     // Not toupper(): its answer depends on the locale, and the tag's
     // options must mean the same everywhere.
     for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+        c = upper_ascii(c);
 }
 
 void cut_at_char(std::string& text, char c)

@@ -11,7 +11,14 @@
 // Removes the first character; an empty text stays empty.
 void drop_first_char(std::string& text);
 
-// a-z become A-Z; every other byte, including those of 128 and above, stays.
+// The byte in upper case: a-z become A-Z; every other byte, including those
+// of 128 and above, stays. No locale changes it.
+inline char upper_ascii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Every byte as upper_ascii gives it.
 void upper_in_place(std::string& text);
 
 // Ends the text before the first occurrence of c; without one, no change.
