@@ -23,17 +23,19 @@ bool has_temporary_ending(std::string_view name)
 
 }  // namespace
 
-std::string temporary_pattern_of(const std::string& target, const char* separators)
+std::string temporary_pattern_of(const std::string& target)
 {
-    std::string folder = folder_part(target, separators);
+    std::string folder = folder_part(target);
     return folder + "." + target.substr(folder.size()) + std::string(kMark) + std::string(kLetters, 'X');
 }
 
-bool is_temporary_name(std::string_view name, const std::string& target, const char* separators)
+bool is_temporary_name(std::string_view name, std::string_view pattern)
 {
-    std::string leaf = target.substr(folder_part(target, separators).size());
-    return name.size() == 1 + leaf.size() + kMark.size() + kLetters && name[0] == '.' &&
-           name.substr(1, leaf.size()) == leaf && has_temporary_ending(name);
+    std::size_t folder_end = pattern.find_last_of(kPathSeparators);
+    std::string_view own = folder_end == std::string_view::npos ? pattern : pattern.substr(folder_end + 1);
+    return name.size() == own.size() &&
+           name.substr(0, own.size() - kLetters) == own.substr(0, own.size() - kLetters) &&
+           has_temporary_ending(name);
 }
 
 std::vector<std::string> temporary_pages_in(const FolderListing& listing)
@@ -48,7 +50,7 @@ std::vector<std::string> temporary_pages_in(const FolderListing& listing)
 bool commit_page(PageFile& page)
 {
     // Made first: once the new page is in place, nothing may fail.
-    const std::string folder = folder_part(page.target, kPathSeparators);
+    const std::string folder = folder_part(page.target);
     if (!flush_file(page.file) || !rename_page(page)) {
         abandon_page(page);
         return false;

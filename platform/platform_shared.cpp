@@ -15,9 +15,9 @@ LocalTime local_time_of(const std::tm& tm)
     return out;
 }
 
-std::string folder_part(const std::string& path, const char* separators)
+std::string folder_part(const std::string& path)
 {
-    std::size_t last = path.find_last_of(separators);
+    std::size_t last = path.find_last_of(kPathSeparators);
     return last == std::string::npos ? std::string() : path.substr(0, last + 1);
 }
 

@@ -61,17 +61,17 @@ constexpr const char* kPathSeparators = "/";
 #endif
 
 // The folder part of path, up to and including its last separator (any of
-// separators); empty for a name in the current folder.
-std::string folder_part(const std::string& path, const char* separators);
+// kPathSeparators); empty for a name in the current folder.
+std::string folder_part(const std::string& path);
 
-// The name of the temporary page for target, for mkstemp: in its folder,
+// The path of the temporary page for target, for mkstemp: in its folder,
 // "." and target's own name, ".korvel-" and six X. Nobody names a file so by
 // hand, and it says what it is.
-std::string temporary_pattern_of(const std::string& target, const char* separators);
+std::string temporary_pattern_of(const std::string& target);
 
-// True for the name (without a folder) of a temporary page for target:
-// temporary_pattern_of's with six letters or digits for the X.
-bool is_temporary_name(std::string_view name, const std::string& target, const char* separators);
+// True for a name (without a folder) that pattern (temporary_pattern_of)
+// gives, with six letters or digits for the X.
+bool is_temporary_name(std::string_view name, std::string_view pattern);
 
 // Each platform's own.
 

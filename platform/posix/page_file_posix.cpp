@@ -110,7 +110,7 @@ bool begin_page(PageFile& page, const char* name)
     guard_held_page();
     // A dot-name that does not end in ".jpg": never a picture, hidden from
     // listings.
-    int fd = create_held_file(page, temporary_pattern_of(page.target, kPathSeparators));
+    int fd = create_held_file(page, temporary_pattern_of(page.target));
     if (fd < 0) {
         page.temporary.clear();
         return false;
@@ -131,17 +131,18 @@ bool begin_page(PageFile& page, const char* name)
 
 void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>& seen)
 {
-    std::string folder = folder_part(page.target, kPathSeparators);
+    const std::string folder = folder_part(page.target);
+    const std::string pattern = temporary_pattern_of(page.target);
     int dir_fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir_fd < 0)
         return;
     if (folder.empty()) {
         for (const std::string& name : seen)
-            if (is_temporary_name(name, page.target, kPathSeparators))
+            if (is_temporary_name(name, pattern))
                 remove_if_abandoned(dir_fd, name.c_str());
     } else if (DIR* dir = fdopendir(fcntl(dir_fd, F_DUPFD_CLOEXEC, 0))) {
         while (struct dirent* entry = readdir(dir))
-            if (is_temporary_name(entry->d_name, page.target, kPathSeparators))
+            if (is_temporary_name(entry->d_name, pattern))
                 remove_if_abandoned(dir_fd, entry->d_name);
         closedir(dir);
     }

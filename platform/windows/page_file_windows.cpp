@@ -66,7 +66,7 @@ bool begin_page(PageFile& page, const char* name)
     guard_held_page();
     // A dot-name that does not end in ".jpg", in the page's folder: never a
     // picture.
-    const std::string pattern = temporary_pattern_of(page.target, kPathSeparators);
+    const std::string pattern = temporary_pattern_of(page.target);
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::uint64_t seed = GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -107,25 +107,26 @@ void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>
 {
     // A live run's file is open without delete sharing, so it cannot be
     // deleted, and stays.
-    std::string folder = folder_part(page.target, kPathSeparators);
+    const std::string folder = folder_part(page.target);
+    const std::string pattern = temporary_pattern_of(page.target);
     if (folder.empty()) {
         for (const std::string& name : seen)
-            if (is_temporary_name(name, page.target, kPathSeparators))
+            if (is_temporary_name(name, pattern))
                 DeleteFileW(wide(name).c_str());
         return;
     }
-    std::string pattern = temporary_pattern_of(page.target, kPathSeparators);
-    pattern.replace(pattern.size() - 6, 6, "*");
+    std::string wildcard = pattern;
+    wildcard.replace(wildcard.size() - 6, 6, "*");
     WIN32_FIND_DATAW found;
     HANDLE listing =
-        FindFirstFileExW(wide(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+        FindFirstFileExW(wide(wildcard).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
     if (listing == INVALID_HANDLE_VALUE)
         return;
     std::string name;
     do {
         name.clear();
         append_utf8_of_utf16(name, found.cFileName, std::wcslen(found.cFileName));
-        if (is_temporary_name(name, page.target, kPathSeparators))
+        if (is_temporary_name(name, pattern))
             DeleteFileW(wide(folder + name).c_str());
     } while (FindNextFileW(listing, &found));
     FindClose(listing);
