@@ -23,9 +23,12 @@ PACL access_list_of(HANDLE file, PSECURITY_DESCRIPTOR& descriptor)
     return descriptor ? access : nullptr;
 }
 
+// Two lists alike; two files without one (open to all) count as alike.
 bool same_access(PACL a, PACL b)
 {
-    return a && b && a->AclSize == b->AclSize && std::memcmp(a, b, a->AclSize) == 0;
+    if (!a || !b)
+        return a == b;
+    return a->AclSize == b->AclSize && std::memcmp(a, b, a->AclSize) == 0;
 }
 
 }  // namespace
@@ -49,8 +52,10 @@ bool copy_protection(const std::wstring& target, DWORD attributes, HANDLE page)
     PSECURITY_DESCRIPTOR old_descriptor, new_descriptor;
     PACL old_access = access_list_of(old, old_descriptor);
     PACL new_access = access_list_of(page, new_descriptor);
-    bool kept = old_descriptor && new_descriptor;
-    if (kept && !same_access(old_access, new_access)) {
+    // Where the old page's protection cannot be read, the file system keeps
+    // none (FAT, a camera's card): there is nothing to keep.
+    bool kept = true;
+    if (old_descriptor && !same_access(old_access, new_access)) {
         SECURITY_DESCRIPTOR_CONTROL control = 0;
         DWORD revision = 0;
         GetSecurityDescriptorControl(old_descriptor, &control, &revision);
