@@ -26,7 +26,9 @@ std::int64_t days_before_year(std::int64_t year)
 // The year in which the day (counted from 1 January 1970) falls.
 std::int64_t year_of_day(std::int64_t day)
 {
-    std::int64_t year = 1970 + (day >= 0 ? day / 366 : day / 365 - 1);  // not after it
+    std::int64_t year = 1970 + day * 400 / 146097;  // 146,097 days in 400 years: off by one at most
+    while (days_before_year(year) > day)
+        --year;
     while (days_before_year(year + 1) <= day)
         ++year;
     return year;
