@@ -41,10 +41,10 @@ bool read_folder(FolderListing& listing);
 // Fills in the size and time of every entry in listing.files, keeping the
 // order. A folder has size 0 on both systems. On POSIX a large listing is looked up by a few threads at once,
 // which a network share rewards; a symbolic link gives what it leads to, or
-// itself when it leads nowhere, and an entry gone since it was listed is
-// dropped. On Windows read_folder has done the work: a link shows as the
-// link itself, as the system's listing reports it. Fails when the current
-// folder cannot be opened.
+// itself when it leads nowhere or through a link of another user than the
+// running one or root, and an entry gone since it was listed is dropped. On Windows read_folder has done the work:
+// a link shows as the link itself, as the system's listing reports it. Fails when the current folder cannot be
+// opened.
 bool look_up_files(FolderListing& listing);
 
 #endif

@@ -9,8 +9,9 @@
 
 #include "platform/platform_file.h"
 
-// opened; missing: there is no such file; failed: it is there but cannot be
-// opened; not_a_file: it is a folder, a device, a FIFO or a socket.
+// opened; missing: there is nothing of that name; failed: it is there but
+// cannot be opened (a link that leads nowhere, or is another user's, among
+// them); not_a_file: it is a folder, a device, a FIFO or a socket.
 enum class OpenResult { opened, missing, failed, not_a_file };
 
 // Opens the file for reading, without blocking and without reading it.

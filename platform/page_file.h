@@ -25,15 +25,22 @@
 
 struct PageFile {
     PlatformFile file;
-    std::string target;     // the page: the name given, or where its links lead
-    std::string temporary;  // the temporary file; empty when there is none
+    PlatformFile folder;    // POSIX: the page's folder, open, as its links lead; unused on Windows
+    std::string target;     // the page where its links lead: its name in folder (POSIX), its path (Windows)
+    std::string temporary;  // the temporary file, likewise; empty when there is none
 };
 
 // Creates the temporary file for the page name, named after it: for
-// "index.html", ".index.html.korvel-" and six letters or digits. The run holds it (a lock on POSIX, no delete
-// sharing on Windows) for as long as it lives, so that other runs know it is in use. Fails, creating nothing, when
-// the page exists but is not a plain file (a folder, say) or the running user may not write it, or when the
-// temporary file cannot be created in its folder.
+// "index.html", ".index.html.korvel~P" (".korvel~W" on Windows) and twelve
+// letters or digits. The run holds it (a lock on POSIX, no delete sharing
+// on Windows) for as long as it lives, so that other runs know it is in
+// use. A page that replaces another gets its protection (owner, group,
+// mode and access list on POSIX; access list and attributes on Windows); a
+// first page gets what the system gives any new file there. Fails,
+// creating nothing, when a link on the way to the page is another user's,
+// when the page exists but is not a plain file (a folder, say) or the
+// running user may not write it, when its protection cannot be kept, or
+// when the temporary file cannot be created in its folder.
 bool begin_page(PageFile& page, const char* name);
 
 // Flushes the temporary file to the disk and puts it in place of the page,
@@ -54,10 +61,10 @@ std::vector<std::string> temporary_pages_in(const FolderListing& listing);
 // Removes the temporary pages that runs killed outright left beside the
 // page: those named in seen (from temporary_pages_in) when the page is in
 // the current folder, or else those its own folder holds. Only names of the
-// page's own temporary pages are removed, and only when this run can lock
-// them: one that a live run holds is left alone, and so is every one on a
-// file system that refuses locks. Nothing is reported: a leftover that stays costs
-// no page.
+// page's own temporary pages of this system's form are removed, and only
+// when this run can lock them (or delete them, on Windows): one that a live
+// run holds is left alone, and so is every one on a file system that
+// refuses locks. Nothing is reported: a leftover that stays costs no page.
 void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>& seen);
 
 #endif

@@ -64,13 +64,19 @@ constexpr const char* kPathSeparators = "/";
 // kPathSeparators); empty for a name in the current folder.
 std::string folder_part(const std::string& path);
 
-// The path of the temporary page for target, for mkstemp: in its folder,
-// "." and target's own name, ".korvel-" and six X. Nobody names a file so by
-// hand, and it says what it is.
+// The path of the temporary page for target: in its folder, "." and
+// target's own name (its start, where the whole would not fit in a name),
+// ".korvel~P" (".korvel~W" on Windows) and twelve X, for
+// fill_random_letters. Nobody names a file so by hand, and it says what it
+// is.
 std::string temporary_pattern_of(const std::string& target);
 
+// Puts twelve letters or digits in place of the X at the end of path, drawn
+// from seed, which moves on.
+void fill_random_letters(std::string& path, std::uint64_t& seed);
+
 // True for a name (without a folder) that pattern (temporary_pattern_of)
-// gives, with six letters or digits for the X.
+// gives, with letters or digits for the X.
 bool is_temporary_name(std::string_view name, std::string_view pattern);
 
 // Each platform's own.
@@ -92,9 +98,9 @@ bool rename_page(PageFile& page);
 // nothing more can be done when that fails, so it is not reported.
 void remove_temporary(PageFile& page);
 
-// Flushes the folder (folder_part of a path; empty for the current one), so
-// that a rename in it is on the disk. Nothing can be undone by then, so
+// Flushes the page's folder, so that a rename in it is on the disk, and
+// closes what the page file holds of it. Nothing can be undone by then, so
 // failure is not reported.
-void flush_folder(const std::string& folder);
+void flush_folder(PageFile& page);
 
 #endif

@@ -1,7 +1,8 @@
 // Private to the page file: what happens to the held temporary page when
-// the run is stopped, by a signal on POSIX (SIGINT, SIGTERM, SIGHUP,
-// SIGQUIT, SIGPIPE, SIGXFSZ) or a console event on Windows (Ctrl+C,
-// Ctrl+Break, closing the console).
+// the run is stopped, by a signal on POSIX (every one whose default action
+// ends the process: SIGINT, SIGTERM, SIGHUP, SIGALRM, SIGUSR1 and the rest,
+// SIGKILL aside) or a console event on Windows (Ctrl+C, Ctrl+Break,
+// closing the console).
 //
 // Invariant: the held page is this run's temporary file or nothing, and it
 // changes only between begin_held_change and end_held_change, where no stop
@@ -13,6 +14,10 @@
 // for each change of the held page (made, renamed, removed):
 // begin_held_change, the change and hold_page or release_held_page,
 // end_held_change. Changes do not nest. Nothing here fails.
+//
+// Once the new page is in place the run has succeeded, and a stop must not
+// say otherwise: the change that puts it in place ends with
+// end_held_change_for_good, after which no stop ends the run.
 #ifndef KORVEL_PLATFORM_SIGNAL_CLEANUP_H
 #define KORVEL_PLATFORM_SIGNAL_CLEANUP_H
 
@@ -21,10 +26,10 @@ struct PageFile;
 void guard_held_page();
 void begin_held_change();
 void end_held_change();
+void end_held_change_for_good();
 
-// The page's temporary file is now the held page: its path on POSIX, which
-// must stay unchanged until release_held_page, its handle on Windows. Needs
-// no memory.
+// The page's temporary file is now the held page: its name and folder on
+// POSIX, its handle on Windows. Needs no memory.
 void hold_page(const PageFile& page);
 // Nothing is held any more.
 void release_held_page();

@@ -97,6 +97,9 @@ void copy_template_head(GalleryRun& run, PageOptions& options)
             if (have_next)
                 at = find_cut_marker(line, next);
         }
+        // The end of the template ends its last line as a line end would.
+        if (at == std::string::npos && !have_next && line.back() != '\n')
+            at = find_marker(line + '\n');
         if (at == std::string::npos) {
             put_text(run.page, line);
             continue;

@@ -50,7 +50,7 @@ struct Failing : public ::testing::Test {
     {
         std::vector<std::string> found;
         for (const std::string& name : folder_entries(folder.path))
-            if (name.compare(0, 19, ".index.html.korvel-") == 0)
+            if (name.compare(0, 20, std::string(".index.html") + kOwnTemporaryMark) == 0)
                 found.push_back(name);
         return found;
     }
@@ -255,7 +255,8 @@ TEST_F(Failing, AShareThatRefusesLocks)
 {
     if (!kFaultsCanBeInjected)
         GTEST_SKIP() << "korvel_faulty is not built under the sanitizers";
-    write_file(join_path(folder.path, ".index.html.korvel-Left00"), "left by a killed run");
+    write_file(join_path(folder.path, std::string(".index.html") + kOwnTemporaryMark + "Left00Left00"),
+               "left by a killed run");
     std::vector<std::string> before = folder_entries(folder.path);
     Restrictions restrictions;
     restrictions.fault = "refuse-locks";

@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <thread>
 
+#include "platform/posix/link_chain.h"
+
 bool read_folder(FolderListing& listing)
 {
     DIR* dir = opendir(".");
@@ -57,6 +59,29 @@ struct Lookup {
     std::atomic<std::size_t> next_slice{0};
 };
 
+// What the link name leads to, when the walk there follows only links of
+// the running user's own or root's: another user's link could otherwise
+// publish the size and time of a file of ours that they may not even look
+// at. A link that leads nowhere, or through another user's link, keeps
+// its own size and time.
+void look_through_link(const char* name, struct stat& st)
+{
+    WalkedPath walked;
+    Walk walk = Walk::refused;
+    try {
+        walk = walk_own_links(name, walked);
+    } catch (...) {
+        // No memory for the walk, in a helper thread that must not throw:
+        // the link shows as itself.
+    }
+    if (walk == Walk::refused)
+        return;
+    struct stat target;
+    if (walk == Walk::found && fstatat(walked.folder, walked.name.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0)
+        st = target;
+    close(walked.folder);
+}
+
 // Looks up slices of the entries until none is left. Each thread writes only
 // the entries of the slices it took.
 void look_up_slices(Lookup& lookup)
@@ -71,11 +96,12 @@ void look_up_slices(Lookup& lookup)
             // Relative to the open folder: no path to resolve for each entry.
             struct stat st;
             const char* name = files[i].name.data();  // followed by a zero byte
-            if (fstatat(lookup.dir_fd, name, &st, 0) != 0 &&
-                fstatat(lookup.dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (fstatat(lookup.dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 (*lookup.gone)[i] = 1;
                 continue;
             }
+            if (S_ISLNK(st.st_mode))
+                look_through_link(name, st);
             // A folder's size is no picture's, and Windows lists it as 0.
             files[i].size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
             files[i].modified = static_cast<std::int64_t>(st.st_mtime);

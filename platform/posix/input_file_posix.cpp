@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <string>
 
 #include "platform/posix/link_chain.h"
@@ -12,22 +11,29 @@
 OpenResult open_input_file(PlatformFile& file, const char* name)
 {
     // The file that the links of the user's own (or root's) lead to, opened
-    // by that name, so that a link changed since it was read is not followed.
-    std::string path = name;
-    if (!follow_own_links(path))
-        return OpenResult::failed;
+    // in the folder the walk ended in, so that nothing changed since is
+    // followed.
+    WalkedPath walked;
+    Walk walk = walk_own_links(name, walked);
+    if (walk != Walk::found) {
+        if (walk == Walk::absent)
+            close(walked.folder);
+        // Only a name that is not there at all is no template; a link that
+        // leads nowhere is one that cannot be read.
+        return walk == Walk::absent && !walked.through_links ? OpenResult::missing : OpenResult::failed;
+    }
     // Without blocking: a FIFO would wait for a writer. O_NONBLOCK does not
     // change how a plain file reads.
-    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    int fd = openat(walked.folder, walked.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat st;
     if (fd < 0) {
-        if (errno == ENOENT)
-            return OpenResult::missing;
         // A socket cannot be opened at all; it still is no template.
-        if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
-            return OpenResult::not_a_file;
-        return OpenResult::failed;
+        bool not_a_file = fstatat(walked.folder, walked.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode);
+        close(walked.folder);
+        return not_a_file ? OpenResult::not_a_file : OpenResult::failed;
     }
+    close(walked.folder);
     bool known = fstat(fd, &st) == 0;
     if (!known || !S_ISREG(st.st_mode)) {
         close(fd);

@@ -1,28 +1,126 @@
+// The walk of a path a part at a time: every part is opened with O_PATH and
+// O_NOFOLLOW relative to the folder before it, so a link is read, checked
+// and followed by its own descriptor, and nothing can be swapped in between.
 #include "platform/posix/link_chain.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 
-bool follow_own_links(std::string& path)
+namespace {
+
+constexpr int kMostLinks = 40;  // as the kernel's limit: a loop, or a chain too long to be meant
+
+int open_path(int folder, const char* name)
 {
-    for (int depth = 0; depth < 40; ++depth) {
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0)
-            return errno == ENOENT;
-        if (!S_ISLNK(st.st_mode))
-            return true;
-        if (st.st_uid != geteuid() && st.st_uid != 0)
-            return false;
-        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
-        ssize_t n = readlink(path.c_str(), &link[0], link.size());
-        if (n < 0 || static_cast<std::size_t>(n) == link.size())  // unreadable, or grew since lstat
-            return false;
-        link.resize(static_cast<std::size_t>(n));
-        std::size_t slash = path.rfind('/');
-        path = link[0] == '/' || slash == std::string::npos ? link : path.substr(0, slash + 1) + link;
+    return openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// Replaces folder by next, closing the one it was.
+void move_to(int& folder, int next)
+{
+    close(folder);
+    folder = next;
+}
+
+// The next part of rest, taken off its front; empty parts and "." are
+// passed over. Empty when rest holds no more parts.
+std::string take_part(std::string& rest)
+{
+    for (;;) {
+        std::size_t start = rest.find_first_not_of('/');
+        if (start == std::string::npos) {
+            rest.clear();
+            return std::string();
+        }
+        std::size_t end = rest.find('/', start);
+        std::string part = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        rest.erase(0, end == std::string::npos ? rest.size() : end);
+        if (part != ".")
+            return part;
     }
-    return false;  // a loop, or a chain too long to be meant
+}
+
+bool only_separators_and_dots(const std::string& rest)
+{
+    std::string copy = rest;
+    return take_part(copy).empty();
+}
+
+bool is_ours(const struct stat& st)
+{
+    return st.st_uid == geteuid() || st.st_uid == 0;
+}
+
+// The target of the link open as fd, or false when it cannot be read.
+bool read_link(int fd, const struct stat& st, std::string& target)
+{
+    target.assign(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+    ssize_t n = readlinkat(fd, "", &target[0], target.size());
+    if (n <= 0 || static_cast<std::size_t>(n) == target.size())  // unreadable, or grew since it was looked at
+        return false;
+    target.resize(static_cast<std::size_t>(n));
+    return true;
+}
+
+}  // namespace
+
+Walk walk_own_links(const char* path, WalkedPath& walked)
+{
+    walked = WalkedPath();
+    std::string rest = path;
+    int folder = open(rest[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return Walk::refused;
+    int links = 0;
+    for (;;) {
+        std::string part = take_part(rest);
+        if (part.empty())
+            break;  // a path of no parts, or one that ends in a folder: no name to walk to
+        const bool last = only_separators_and_dots(rest);
+        int fd = open_path(folder, part.c_str());
+        struct stat st;
+        if (fd < 0 || fstat(fd, &st) != 0) {
+            bool absent = fd < 0 && errno == ENOENT && last && part != "..";
+            if (fd >= 0)
+                close(fd);
+            if (!absent)
+                break;
+            walked.folder = folder;
+            walked.name = part;
+            return Walk::absent;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            std::string target;
+            bool followed = is_ours(st) && ++links <= kMostLinks && read_link(fd, st, target);
+            close(fd);
+            if (!followed)
+                break;
+            walked.through_links = true;
+            if (target[0] == '/') {
+                fd = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+                if (fd < 0)
+                    break;
+                move_to(folder, fd);
+            }
+            rest = target + "/" + rest;
+            continue;
+        }
+        if (last && part != "..") {
+            close(fd);
+            walked.folder = folder;
+            walked.name = part;
+            return Walk::found;
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            close(fd);
+            break;
+        }
+        move_to(folder, fd);
+    }
+    close(folder);
+    return Walk::refused;
 }

@@ -1,26 +1,28 @@
-// The page file on POSIX: mkostemp beside the page, held by flock; rename
-// over the page, then fsync of the folder.
+// The page file on POSIX: a new file beside the page, made and renamed
+// through the page's folder, open, as the walk of the page's links left it;
+// held by flock; then fsync of the folder.
 #include "platform/page_file.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 
 #include "platform/platform_shared.h"
 #include "platform/posix/link_chain.h"
+#include "platform/posix/page_protection.h"
 #include "platform/signal_cleanup.h"
 
 namespace {
 
-mode_t current_umask()
+int folder_of(const PageFile& page)
 {
-    mode_t mask = umask(0);
-    umask(mask);
-    return mask;
+    return static_cast<int>(page.folder.handle);
 }
 
 // How a lock on a temporary page went.
@@ -60,21 +62,39 @@ void remove_if_abandoned(int dir_fd, const char* name)
     close(fd);
 }
 
-// Makes and locks the temporary file, and holds it for the signal handler,
-// all within one held change. -1 when it cannot be made.
-int create_held_file(PageFile& page, const std::string& pattern)
+std::uint64_t random_seed()
 {
+    std::uint64_t seed = 0;
+    if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof seed)) {
+        struct timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        seed = static_cast<std::uint64_t>(now.tv_nsec) * 2654435761u ^ static_cast<std::uint64_t>(getpid());
+    }
+    return seed;
+}
+
+// Makes and locks the temporary file with the permission bits given (the
+// system takes off the umask, or applies the folder's default access list,
+// as for any new file), and holds it for the signal handler, all within one
+// held change. -1 when it cannot be made.
+int create_held_file(PageFile& page, const std::string& pattern, mode_t mode)
+{
+    std::uint64_t seed = random_seed();
     for (int attempt = 0; attempt < 100; ++attempt) {
         page.temporary = pattern;
+        fill_random_letters(page.temporary, seed);
         begin_held_change();
-        int fd = mkostemp(&page.temporary[0], O_CLOEXEC);
+        int fd = openat(folder_of(page), page.temporary.c_str(),
+                        O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode);
         if (fd < 0) {
             end_held_change();
+            if (errno == EEXIST)
+                continue;
             return -1;
         }
         // Where the system refuses locks the file goes on unlocked: no
         // cleanup can lock it either, so none removes it.
-        if (lock_file(fd) != Lock::taken && still_named(fd, AT_FDCWD, page.temporary.c_str())) {
+        if (lock_file(fd) != Lock::taken && still_named(fd, folder_of(page), page.temporary.c_str())) {
             hold_page(page);
             end_held_change();
             return fd;
@@ -89,54 +109,64 @@ int create_held_file(PageFile& page, const std::string& pattern)
 
 bool begin_page(PageFile& page, const char* name)
 {
-    page.target = name;
-    if (!follow_own_links(page.target))
+    WalkedPath walked;
+    Walk walk = walk_own_links(name, walked);
+    if (walk == Walk::refused)
         return false;
+    page.folder.handle = walked.folder;
+    page.target = walked.name;
 
-    mode_t mode = 0666 & ~current_umask();
-    struct stat old;
-    bool replacing = stat(page.target.c_str(), &old) == 0;
-    if (replacing) {
-        if (!S_ISREG(old.st_mode))
+    // The old page, opened for writing but left unchanged: rename() would
+    // replace a page the user may not write, so the system is asked first,
+    // access list and all; and its protection is read from it.
+    int old_fd = -1;
+    if (walk == Walk::found) {
+        struct stat old;
+        if (fstatat(folder_of(page), page.target.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(old.st_mode) ||
+            (old_fd = openat(folder_of(page), page.target.c_str(),
+                             O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) < 0 ||
+            fstat(old_fd, &old) != 0 || !S_ISREG(old.st_mode)) {
+            if (old_fd >= 0)
+                close(old_fd);
+            close_file(page.folder);
             return false;
-        // rename() would replace a page the user may not write: ask first.
-        if (faccessat(AT_FDCWD, page.target.c_str(), W_OK, AT_EACCESS) != 0)
-            return false;
-        mode = old.st_mode & 07777;
-    } else if (errno != ENOENT) {
-        return false;
+        }
     }
 
     guard_held_page();
-    // A dot-name that does not end in ".jpg": never a picture, hidden from
-    // listings.
-    int fd = create_held_file(page, temporary_pattern_of(page.target));
+    // A new page is made as the shell makes a file; one that replaces
+    // another is private until it has the old one's protection.
+    int fd = create_held_file(page, temporary_pattern_of(page.target), old_fd >= 0 ? 0600 : 0666);
     if (fd < 0) {
         page.temporary.clear();
+        if (old_fd >= 0)
+            close(old_fd);
+        close_file(page.folder);
         return false;
     }
     page.file.handle = fd;
-    if (fchmod(fd, mode) != 0) {
+    bool kept = old_fd < 0 || keep_protection(fd, old_fd);
+    if (old_fd >= 0)
+        close(old_fd);
+    if (!kept) {
         abandon_page(page);
         return false;
-    }
-    // Keep the old page's owner where the system allows it (it does for
-    // root).
-    if (replacing && (old.st_uid != geteuid() || old.st_gid != getegid()) &&
-        fchown(fd, old.st_uid, old.st_gid) != 0) {
-        // Not allowed: the page belongs to whoever ran the tool, which is fine.
     }
     return true;
 }
 
 void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>& seen)
 {
-    const std::string folder = folder_part(page.target);
     const std::string pattern = temporary_pattern_of(page.target);
-    int dir_fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat here, there;
+    bool in_current_folder = stat(".", &here) == 0 && fstat(folder_of(page), &there) == 0 &&
+                             here.st_dev == there.st_dev && here.st_ino == there.st_ino;
+    // The folder as it was walked to, open for reading.
+    int dir_fd = openat(folder_of(page), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir_fd < 0)
         return;
-    if (folder.empty()) {
+    if (in_current_folder) {
         for (const std::string& name : seen)
             if (is_temporary_name(name, pattern))
                 remove_if_abandoned(dir_fd, name.c_str());
@@ -159,29 +189,34 @@ bool flush_file(PlatformFile& file)
 bool rename_page(PageFile& page)
 {
     begin_held_change();
-    bool renamed = rename(page.temporary.c_str(), page.target.c_str()) == 0;
-    if (renamed) {
-        release_held_page();
-        page.temporary.clear();
+    bool renamed = renameat(folder_of(page), page.temporary.c_str(), folder_of(page), page.target.c_str()) == 0;
+    if (!renamed) {
+        end_held_change();
+        return false;
     }
-    end_held_change();
-    return renamed;
+    release_held_page();
+    page.temporary.clear();
+    // The new page is in place: the run has done its work, and a stop
+    // from now on must not say otherwise.
+    end_held_change_for_good();
+    return true;
 }
 
 void remove_temporary(PageFile& page)
 {
     begin_held_change();
-    unlink(page.temporary.c_str());
+    unlinkat(folder_of(page), page.temporary.c_str(), 0);
     release_held_page();
     page.temporary.clear();
     end_held_change();
 }
 
-void flush_folder(const std::string& folder)
+void flush_folder(PageFile& page)
 {
-    int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = openat(folder_of(page), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         fsync(fd);
         close(fd);
     }
+    close_file(page.folder);
 }

@@ -67,14 +67,10 @@ bool begin_page(PageFile& page, const char* name)
     // A dot-name that does not end in ".jpg", in the page's folder: never a
     // picture.
     const std::string pattern = temporary_pattern_of(page.target);
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::uint64_t seed = GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
     for (int attempt = 0; attempt < 100; ++attempt) {
         page.temporary = pattern;
-        for (std::size_t i = pattern.size() - 6; i < pattern.size(); ++i) {
-            seed = seed * 6364136223846793005u + 1442695040888963407u;
-            page.temporary[i] = letters[(seed >> 33) % (sizeof letters - 1)];
-        }
+        fill_random_letters(page.temporary, seed);
         const std::wstring temporary = wide(page.temporary);  // made first: a held change needs no memory
         // No delete sharing: while the run lives, no other run can take the
         // file for a leftover. DELETE access lets the run rename it and
@@ -116,7 +112,7 @@ void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>
         return;
     }
     std::string wildcard = pattern;
-    wildcard.replace(wildcard.size() - 6, 6, "*");
+    wildcard.replace(wildcard.size() - 12, 12, "*");
     WIN32_FIND_DATAW found;
     HANDLE listing =
         FindFirstFileExW(wide(wildcard).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
@@ -163,10 +159,10 @@ bool rename_page(PageFile& page)
         if (renamed) {
             release_held_page();
             page.temporary.clear();
+            end_held_change_for_good();
+            return true;
         }
         end_held_change();
-        if (renamed)
-            return true;
         if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == kRenameTries)
             return false;
         Sleep(kRenamePauseMs);
@@ -183,7 +179,7 @@ void remove_temporary(PageFile& page)
     end_held_change();
 }
 
-void flush_folder(const std::string&)
+void flush_folder(PageFile&)
 {
     // NTFS logs the rename itself; a folder cannot be flushed on its own.
 }

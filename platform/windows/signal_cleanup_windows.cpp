@@ -13,13 +13,22 @@ namespace {
 
 CRITICAL_SECTION g_held_lock;
 HANDLE g_held = INVALID_HANDLE_VALUE;
+bool g_settled = false;  // the new page is in place: the run has succeeded
 
-BOOL WINAPI remove_held_on_control(DWORD)
+BOOL WINAPI remove_held_on_control(DWORD event)
 {
+    EnterCriticalSection(&g_held_lock);
+    if (g_settled) {
+        // Ctrl+C and Ctrl+Break are let go, and the run ends as it ends;
+        // closing the console ends it here, with its success.
+        LeaveCriticalSection(&g_held_lock);
+        if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)
+            return TRUE;
+        ExitProcess(0);
+    }
     // The lock is never left: the run ends here, as a console program
     // stopped by Ctrl+C does, and ending it closes the held file, which
     // then goes.
-    EnterCriticalSection(&g_held_lock);
     if (g_held != INVALID_HANDLE_VALUE)
         delete_on_close(g_held);
     ExitProcess(STATUS_CONTROL_C_EXIT);
@@ -44,6 +53,12 @@ void begin_held_change()
 
 void end_held_change()
 {
+    LeaveCriticalSection(&g_held_lock);
+}
+
+void end_held_change_for_good()
+{
+    g_settled = true;
     LeaveCriticalSection(&g_held_lock);
 }
 

@@ -15,6 +15,11 @@ extern const char* const kTestTimeZone;
 // -1 on Windows.
 extern const int kFailureStatus;
 
+// What follows the page's name in the name of a temporary page of this
+// system's runs (".korvel~P" on POSIX), and of the other system's.
+extern const char* const kOwnTemporaryMark;
+extern const char* const kOtherTemporaryMark;
+
 // Sets TZ for this process (and the programs it starts).
 void set_time_zone(const char* tz);
 

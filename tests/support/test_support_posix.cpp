@@ -19,6 +19,8 @@
 #include "pagewriter/image_listing.h"
 
 const char* const kTestTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
+const char* const kOwnTemporaryMark = ".korvel~P";
+const char* const kOtherTemporaryMark = ".korvel~W";
 const int kFailureStatus = 255;
 #ifdef KORVEL_FAULTY_EXE
 const bool kFaultsCanBeInjected = true;
@@ -120,8 +122,11 @@ StartedRun start(const char* program, const std::string& folder, const std::vect
         if (!restrictions.fault.empty())
             setenv("KORVEL_FAULT", restrictions.fault.c_str(), 1);
         // As from a terminal, whatever the test runner ignores.
-        for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ})
+        for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ, SIGALRM, SIGUSR1})
             signal(signal_number, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         if (restrictions.file_size_limit) {
             // Writes past the limit then fail with EFBIG instead of a signal.
             signal(SIGXFSZ, SIG_IGN);

@@ -29,6 +29,8 @@ static std::string utf8(const wchar_t* text)
 }
 
 const char* const kTestTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
+const char* const kOwnTemporaryMark = ".korvel~W";
+const char* const kOtherTemporaryMark = ".korvel~P";
 const int kFailureStatus = -1;
 
 void set_time_zone(const char* tz)
