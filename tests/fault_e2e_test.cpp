@@ -177,24 +177,26 @@ TEST_F(Failing, TemplatesThatAreNotFiles)
 }
 
 // A template that is there but cannot be opened must not cost the page its
-// frame: a loop of links, and one the user may not read.
+// frame: a loop of links, links that lead nowhere, and one the user may not
+// read.
 TEST_F(Failing, TemplatesThatCannotBeOpened)
 {
     const std::string path = join_path(folder.path, "korvel0.htm");
     chmod(folder.path.c_str(), 0777);  // so that "nobody" could replace the page
     chmod(page.c_str(), 0666);
-    for (bool loop : {true, false}) {
-        if (loop) {
-            std::filesystem::create_symlink("korvel0.htm", path);
-        } else {
+    for (const char* kind : {"korvel0.htm", "moved.htm", "gone/korvel0.htm", "unreadable"}) {
+        const bool unreadable = std::strcmp(kind, "unreadable") == 0;
+        if (unreadable) {
             write_file(path, "<KORVEL>\n");
             chmod(path.c_str(), 0);
+        } else {
+            std::filesystem::create_symlink(kind, path);
         }
         std::vector<std::string> before = folder_entries(folder.path);
         Restrictions restrictions;
-        restrictions.unprivileged = !loop;
+        restrictions.unprivileged = unreadable;
         expect_failure_without_a_trace(run_korvel_restricted(folder.path, restrictions), before);
-        EXPECT_EQ(read_file(page), kOldPage) << loop;
+        EXPECT_EQ(read_file(page), kOldPage) << kind;
         std::filesystem::remove(path);
     }
     chmod(folder.path.c_str(), 0755);
@@ -202,23 +204,41 @@ TEST_F(Failing, TemplatesThatCannotBeOpened)
 
 // Another user's link is never followed: not to a file the page would
 // replace, nor to one the template would copy into the page, nor as a later
-// link of a chain that starts with one's own.
+// link of a chain that starts with one's own, nor as a folder on the way.
+// A picture that is another user's link shows as the link itself.
 TEST_F(Failing, AnotherUsersLinksAreNotFollowed)
 {
     const std::string secret = join_path(folder.root, "authorized_keys");
+    const std::string mine = join_path(folder.root, "private");
     const std::string hop = join_path(folder.path, "hop");
     write_file(secret, "ssh-ed25519 AAAA mine\n");
-    for (std::string name : {"index.html", "korvel0.htm", "index.html via hop"}) {
-        std::string link = join_path(folder.path, name.substr(0, name.find(' ')));
+    std::filesystem::create_directory(mine);
+    write_file(join_path(mine, "index.html"), "my own page\n");
+    write_file(join_path(mine, "diary.htm"), "<KORVEL>my diary\n");
+    struct Case {
+        std::string name, target;  // a link of one's own, or another user's where there is no hop
+        std::string hop_target;    // where hop, another user's link, leads
+    };
+    for (const Case& c : {Case{"index.html", secret, ""}, Case{"korvel0.htm", secret, ""},
+                          Case{"index.html", hop, secret}, Case{"index.html", "hop/index.html", mine},
+                          Case{"korvel0.htm", "hop/diary.htm", mine}, Case{"spy.jpg", secret, ""}}) {
+        const std::string link = join_path(folder.path, c.name);
         std::filesystem::remove(link);
-        std::filesystem::create_symlink(name == "index.html via hop" ? hop : secret, link);
-        if (name == "index.html via hop")
-            std::filesystem::create_symlink(secret, hop);
-        if (lchown(name == "index.html via hop" ? hop.c_str() : link.c_str(), 4321, 4321) != 0)
+        std::filesystem::create_symlink(c.target, link);
+        if (!c.hop_target.empty())
+            std::filesystem::create_symlink(c.hop_target, hop);
+        if (lchown(c.hop_target.empty() ? link.c_str() : hop.c_str(), 4321, 4321) != 0)
             GTEST_SKIP() << "cannot give a link to another user here: " << std::strerror(errno);
         std::vector<std::string> before = folder_entries(folder.path);
-        expect_failure_without_a_trace(run_korvel(folder.path), before);
-        EXPECT_EQ(read_file(secret), "ssh-ed25519 AAAA mine\n") << name;
+        if (c.name == "spy.jpg") {
+            EXPECT_EQ(run_korvel(folder.path).status, 0);
+            const std::string shown = "spy.jpg&nbsp;&nbsp;" + std::to_string(secret.size()) + "&nbsp;";
+            EXPECT_NE(read_file(page).find(shown), std::string::npos);
+        } else {
+            expect_failure_without_a_trace(run_korvel(folder.path), before);
+        }
+        EXPECT_EQ(read_file(secret), "ssh-ed25519 AAAA mine\n") << c.target;
+        EXPECT_EQ(read_file(join_path(mine, "index.html")), "my own page\n") << c.target;
         std::filesystem::remove(link);
         std::filesystem::remove(hop);
         write_file(page, kOldPage);
@@ -271,7 +291,7 @@ TEST_F(Stopped, BySignalsWhileWriting)
 {
     make_long_template();
     std::vector<std::string> before = folder_entries(folder.path);
-    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP, SIGALRM, SIGUSR1}) {
         StartedRun run = start_korvel(folder.path);
         ASSERT_TRUE(wait_for_temporary_page());
         kill(run.pid, signal_number);
@@ -296,6 +316,43 @@ TEST_F(Stopped, KilledOutrightThenRunAgain)
     EXPECT_EQ(run_korvel(folder.path).status, 0);
     EXPECT_EQ(folder_entries(folder.path), before);
     EXPECT_GT(read_file(page).size(), 64u << 20);
+}
+
+// Once the new page is in place the run has succeeded, whatever stops it
+// while the folder is flushed.
+TEST_F(Stopped, AfterThePageIsInPlace)
+{
+    if (!kFaultsCanBeInjected)
+        GTEST_SKIP() << "korvel_faulty is not built under the sanitizers";
+    Restrictions restrictions;
+    restrictions.fault = "slow-folder-flush";
+    StartedRun run = start_korvel_restricted(folder.path, restrictions);
+    for (int waited_ms = 0; waited_ms < 10000 && read_file(page) == kOldPage; ++waited_ms)
+        usleep(1000);
+    kill(run.pid, SIGTERM);
+    RunResult result = wait_for(run);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_GT(read_file(page).size(), 300 * 1000u);
+}
+
+// A member of the page's group keeps the group for the next member's run,
+// as chgrp would; only root may keep the owner.
+TEST_F(Failing, AMembersRunKeepsThePagesGroup)
+{
+    const gid_t team = 4242;
+    chmod(folder.path.c_str(), 0777);
+    ASSERT_EQ(chown(page.c_str(), 0, team), 0);
+    chmod(page.c_str(), 0664);
+    Restrictions restrictions;
+    restrictions.unprivileged = true;
+    restrictions.member_of = team;
+    RunResult run = run_korvel_restricted(folder.path, restrictions);
+    chmod(folder.path.c_str(), 0755);
+    EXPECT_EQ(run.status, 0);
+    struct stat st;
+    ASSERT_EQ(stat(page.c_str(), &st), 0);
+    EXPECT_EQ(st.st_gid, team);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
 }
 
 TEST(FullDisk, APageThatDoesNotFitKeepsTheOldOne)

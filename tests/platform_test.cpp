@@ -6,7 +6,9 @@
 #include <io.h>
 #include <sys/stat.h>
 #else
+#include <acl/libacl.h>
 #include <fcntl.h>
+#include <sys/acl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -242,14 +244,33 @@ TEST(PageFile, KeepsTheHiddenAttribute)
     EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
 #else
+// The access list of path as text, or "" where it has none beyond its mode.
+std::string access_list_of(const std::string& path)
+{
+    acl_t list = acl_get_file(path.c_str(), ACL_TYPE_ACCESS);
+    if (!list)
+        return "";
+    char* text = acl_to_any_text(list, nullptr, ',', 0);
+    std::string out = text ? text : "";
+    acl_free(text);
+    acl_free(list);
+    return out;
+}
+
 TEST(PageFile, KeepsPermissionsAndLinks)
 {
     TempFolder folder;
-    std::string target = join_path(folder.path, "real.html");
+    // A name as long as names go: the temporary page's is shortened to fit.
+    std::string target = join_path(folder.path, std::string(251, 'r') + ".htm");
     write_file(target, "old");
     chmod(target.c_str(), 0640);
+    // Another user may read it, the group may not.
+    acl_t list = acl_from_text("u::rw-,u:4321:r--,g::---,m::r--,o::---");
+    const bool lists = acl_set_file(target.c_str(), ACL_TYPE_ACCESS, list) == 0;
+    acl_free(list);
+    const std::string before = access_list_of(target);
     std::string link = join_path(folder.path, "index.html");
-    std::filesystem::create_symlink("real.html", link);
+    std::filesystem::create_symlink(target, link);
 
     PageFile file;
     ASSERT_TRUE(begin_page(file, link.c_str()));
@@ -260,15 +281,23 @@ TEST(PageFile, KeepsPermissionsAndLinks)
     struct stat st;
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(access_list_of(target), before);
 
-    // A new page gets the usual permissions for new files.
-    std::string fresh = join_path(folder.path, "fresh.html");
-    mode_t mask = umask(022);
-    ASSERT_TRUE(begin_page(file, fresh.c_str()));
-    ASSERT_TRUE(commit_page(file));
-    umask(mask);
-    ASSERT_EQ(stat(fresh.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    // A new page gets what the shell gives a new file: the umask's bits,
+    // or what the folder's default access list gives.
+    for (const char* defaults : {"", "u::rwx,u:4321:rwx,g::r-x,m::rwx,o::r-x"}) {
+        if (*defaults && (!lists || acl_set_file(folder.path.c_str(), ACL_TYPE_DEFAULT, acl_from_text(defaults))))
+            GTEST_SKIP() << "no access lists here";
+        std::string fresh = join_path(folder.path, *defaults ? "listed.html" : "fresh.html");
+        mode_t mask = umask(022);
+        ASSERT_TRUE(begin_page(file, fresh.c_str()));
+        ASSERT_TRUE(commit_page(file));
+        close(open((fresh + ".shell").c_str(), O_WRONLY | O_CREAT, 0666));
+        umask(mask);
+        ASSERT_EQ(stat(fresh.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, *defaults ? 0664u : 0644u);
+        EXPECT_EQ(access_list_of(fresh), access_list_of(fresh + ".shell"));
+    }
 }
 
 TEST(PageFile, ADeviceInTheWayIsLeftAlone)

@@ -193,6 +193,12 @@ TEST(TemplateCopy, ATagOverSeveralLines)
     copied = copy_around_gallery("x\n<KORVEL\nNOHR>\n");
     EXPECT_EQ(copied.page, "x\n[GALLERY]\n");
     EXPECT_FALSE(copied.options.show_rule);
+
+    // So does the end of the template, even where a piece ends.
+    EXPECT_EQ(copy_around_gallery("<KORVEL").page, kHeader + "[GALLERY]");
+    EXPECT_EQ(copy_around_gallery("x\n<p><KORVEL").page, "x\n<p>[GALLERY]");
+    const std::string front(kTemplateLineMax - 7, '-');
+    EXPECT_EQ(copy_around_gallery(front + "<KORVEL").page, front + kHeader + "[GALLERY]");
 }
 
 

@@ -6,8 +6,11 @@
 //   new-fails-from=K          the K-th allocation and every later one fail
 //   count-allocations=PATH    nothing fails; the number of allocations of
 //                             the whole run is written to PATH at its end
+//   slow-folder-flush         fsync of a folder takes two seconds, as on a
+//                             slow share or a USB stick
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -48,6 +51,14 @@ extern "C" int flock(int fd, int operation)
         return -1;
     }
     return static_cast<int>(syscall(SYS_flock, fd, operation));
+}
+
+extern "C" int fsync(int fd)
+{
+    struct stat st;
+    if (fault_value("slow-folder-flush") && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
+        sleep(2);
+    return static_cast<int>(syscall(SYS_fsync, fd));
 }
 
 void* operator new(std::size_t size)

@@ -80,6 +80,7 @@ struct HeldFile {
 struct Restrictions {
     std::uint64_t file_size_limit = 0;  // bytes a file may grow to; 0: no limit
     bool unprivileged = false;          // run as "nobody" when the tests run as root
+    unsigned member_of = 0;             // with unprivileged: a group "nobody" is then a member of
     int time_limit_seconds = 0;         // killed (status 128 + 9) when it runs longer; 0: no limit
     std::string fault;                  // run korvel_faulty with this KORVEL_FAULT (fault_injection.cpp)
 };
@@ -99,6 +100,9 @@ struct StartedRun {
 };
 StartedRun start_korvel(const std::string& folder);
 RunResult wait_for(StartedRun& run);
+#ifndef _WIN32
+StartedRun start_korvel_restricted(const std::string& folder, const Restrictions& restrictions);
+#endif
 
 // The text with its line ends as the platform's text files store them:
 // unchanged on POSIX, CR LF on Windows.

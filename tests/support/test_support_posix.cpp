@@ -137,7 +137,8 @@ StartedRun start(const char* program, const std::string& folder, const std::vect
         }
         if (restrictions.unprivileged && geteuid() == 0) {
             const uid_t nobody = 65534;
-            if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
+            const gid_t group = restrictions.member_of;
+            if (setgroups(group ? 1 : 0, &group) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
                 _exit(127);
         }
         std::vector<char*> argv;
@@ -193,7 +194,7 @@ RunResult wait_for(StartedRun& run)
     return finish(run, 0);
 }
 
-RunResult run_korvel_restricted(const std::string& folder, const Restrictions& restrictions)
+StartedRun start_korvel_restricted(const std::string& folder, const Restrictions& restrictions)
 {
     // The copy lives in the test's own temporary folder, opened up so that
     // "nobody" can reach it wherever the build tree is.
@@ -207,7 +208,12 @@ RunResult run_korvel_restricted(const std::string& folder, const Restrictions& r
     std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing);
     chmod(copy.c_str(), 0755);
     chmod(root.c_str(), 0755);
-    StartedRun started = start(copy.c_str(), folder, {}, restrictions);
+    return start(copy.c_str(), folder, {}, restrictions);
+}
+
+RunResult run_korvel_restricted(const std::string& folder, const Restrictions& restrictions)
+{
+    StartedRun started = start_korvel_restricted(folder, restrictions);
     return finish(started, restrictions.time_limit_seconds);
 }
 
