@@ -16,8 +16,10 @@ struct LocalTime {
     int second = 0;
 };
 
-// Converts seconds since the epoch to local time, honouring TZ as the C
-// runtime reads it. Fails (false) when the system cannot convert that time.
+// Converts seconds since the epoch to local time, honouring TZ: on POSIX
+// as the C library reads it, on Windows its POSIX form read the same way
+// (time_zone_rule.h); without TZ, in the system's time zone. Fails (false)
+// when the system cannot convert that time.
 bool to_local_time(std::int64_t seconds, LocalTime& out);
 
 #endif

@@ -4,6 +4,7 @@
 //   platform_file.h   an open file, and writing to it
 //   current_folder.h  the folder the run is in, and the path separator
 //   local_time.h      file times as the calendar shows them
+//   time_zone_rule.h  TZ's POSIX form, for a system that reads it otherwise
 //   folder_listing.h  the entries of a folder, with their sizes and times
 //   page_file.h       the page while it is written, and putting it in place
 //   input_file.h      the template, opened without blocking and read

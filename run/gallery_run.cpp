@@ -16,6 +16,10 @@ constexpr const char* kTemplateName = "korvel0.htm";
 // The phases of a run, in order; run_gallery catches what they throw.
 int run_phases(GalleryRun& run)
 {
+    // A run that is not where it was started would make another folder's
+    // page.
+    if (!in_starting_folder())
+        return -1;
     // List before the page is touched: a folder that cannot be read must not
     // cost the page it already has.
     ImageList images;

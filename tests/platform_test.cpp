@@ -13,6 +13,8 @@
 #include <unistd.h>
 #endif
 
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -23,6 +25,10 @@
 #include "platform/folder_listing.h"
 #include "platform/page_file.h"
 #include "platform/platform_shared.h"
+#include "platform/time_zone_rule.h"
+#ifdef _WIN32
+#include "platform/windows/windows_files.h"
+#endif
 #include "support/test_support.h"
 
 namespace {
@@ -232,6 +238,29 @@ TEST(PageFile, AReadOnlyPageIsLeftAlone)
     EXPECT_EQ(folder_entries(folder.path), kPageOnly);
 }
 
+// Under wine an access list cannot say a mode, so the host's is kept:
+// every one, or the run is refused.
+TEST(PageFile, KeepsTheModeUnderWine)
+{
+    if (!on_wine_host())
+        GTEST_SKIP() << "not under wine";
+    TempFolder folder;
+    std::string path = join_path(folder.path, "index.html");
+    for (std::uint32_t mode : {0600, 0640, 0604, 0606, 0664, 0666, 0644, 0755}) {
+        write_file(path, "old page");
+        HostFile wanted;
+        ASSERT_TRUE(host_file_of(wide(path), wanted));
+        wanted.mode = mode;
+        ASSERT_TRUE(give_host_protection(wide(path), wanted));
+        PageFile file;
+        ASSERT_TRUE(begin_page(file, path.c_str())) << std::oct << mode;
+        ASSERT_TRUE(commit_page(file));
+        HostFile kept;
+        ASSERT_TRUE(host_file_of(wide(path), kept));
+        EXPECT_EQ(kept.mode & 07777, mode) << std::oct << mode;
+    }
+}
+
 TEST(PageFile, KeepsTheHiddenAttribute)
 {
     TempFolder folder;
@@ -337,3 +366,53 @@ TEST(CurrentDirectory, LongerThanPathMax)
     EXPECT_EQ(cwd.substr(cwd.size() - 201), "/" + std::string(200, 'd'));
 }
 #endif
+
+// TZ's POSIX forms give the same times on both systems: the table holds
+// glibc's answers, which the Linux build checks them against too. (Without
+// a rule, glibc follows New York's zone file, whose own offsets it shows
+// after 2037: no case here goes there.)
+TEST(LocalTime, PosixTimeZonesAsGlibcReadsThem)
+{
+    struct Case {
+        const char* tz;
+        std::int64_t seconds;
+        const char* shown;  // year-month-day hour:minute:second, weekday
+    };
+    const Case cases[] = {
+        {"AEST-10AEDT", 1705320000, "2024-01-15 22:00:00 1"},  // no rule: the United States' dates
+        {"AEST-10AEDT", 1721044800, "2024-07-15 23:00:00 1"},
+        {"NZST-12NZDT", 1910779200, "2030-07-21 01:00:00 0"},
+        {"CET-1CEST", 1900238400, "2030-03-20 14:00:00 3"},  // summer from 10 March
+        {"<-03>3", 1721044800, "2024-07-15 09:00:00 1"},
+        {"<+0530>-5:30", 1705320000, "2024-01-15 17:30:00 1"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 1711846799, "2024-03-31 01:59:59 0"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 1711846800, "2024-03-31 03:00:00 0"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 1729990800, "2024-10-27 02:00:00 0"},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", -2208988800, "1900-01-01 01:00:00 1"},
+        {"AEST-10AEDT,M10.1.0,M4.1.0/3", 1705320000, "2024-01-15 23:00:00 1"},
+        {"<-02>2<-01>,M3.5.0/-1,M10.5.0/0", 1711846800, "2024-03-31 00:00:00 0"},
+        {"EST5EDT4,J60/1:30,300", 1709274600, "2024-03-01 02:30:00 5"},
+        {"Europe/Nowhere", 1705320000, "2024-01-15 12:00:00 1"},
+    };
+    for (const Case& c : cases) {
+        LocalTime by_rule = local_time_by_rule(c.seconds, read_time_zone_rule(c.tz));
+        LocalTime shown;
+#ifdef _WIN32
+        _putenv_s("TZ", c.tz);
+        ASSERT_TRUE(to_local_time(c.seconds, shown));
+#else
+        set_time_zone(c.tz);
+        time_t t = static_cast<time_t>(c.seconds);
+        struct tm tm;
+        ASSERT_TRUE(localtime_r(&t, &tm));
+        shown = local_time_of(tm);
+#endif
+        for (const LocalTime& time : {by_rule, shown}) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d %d", time.year, time.month, time.day,
+                          time.hour, time.minute, time.second, time.weekday);
+            EXPECT_STREQ(text, c.shown) << c.tz << " " << c.seconds;
+        }
+    }
+    set_time_zone(kTestTimeZone);
+}

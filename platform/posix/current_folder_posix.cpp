@@ -20,3 +20,8 @@ bool get_current_directory(std::string& path)
         buffer.resize(buffer.size() * 2);
     }
 }
+
+bool in_starting_folder()
+{
+    return true;  // the process's folder is the one it was started in
+}

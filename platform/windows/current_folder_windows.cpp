@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/platform_shared.h"
+#include "platform/windows/windows_files.h"
 
 bool get_current_directory(std::string& path)
 {
@@ -20,4 +21,13 @@ bool get_current_directory(std::string& path)
         }
         buffer.resize(length);
     }
+}
+
+bool in_starting_folder()
+{
+    // Under wine the host still knows the folder the run was started in.
+    if (!on_wine_host())
+        return true;
+    std::string path;
+    return get_current_directory(path) && is_host_current_folder(wide(path));
 }

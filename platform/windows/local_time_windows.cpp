@@ -1,15 +1,20 @@
-// Local time on Windows. The C runtime converts only times from 1970 to
-// 3000, and reads TZ in its own way (the POSIX form, such as CET-1CEST), or
-// else the system's time zone. A time outside that range is converted as
-// the same moment of a year inside it that has the same calendar (leap or
-// not, and the same weekday on the first of January), and given its own
-// year back: the runtime's rules for summer time then apply as they do to
-// any year, as on POSIX systems.
+// Local time on Windows. With TZ, its POSIX form is read and applied as
+// glibc does (time_zone_rule.h): the C runtime would read only three-letter
+// names and no rules. Without TZ, the C runtime gives the system's time
+// zone; it converts only times from 1970 to 3000, so a time outside that
+// range is converted as the same moment of a year inside it that has the
+// same calendar (leap or not, and the same weekday on the first of
+// January), and given its own year back: the system's rules for summer
+// time then apply as they do to any year.
 #include "platform/local_time.h"
 
 #include <time.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "platform/platform_shared.h"
+#include "platform/time_zone_rule.h"
 
 namespace {
 
@@ -58,6 +63,16 @@ bool convert(std::int64_t seconds, LocalTime& out)
 
 bool to_local_time(std::int64_t seconds, LocalTime& out)
 {
+    if (const char* tz = std::getenv("TZ")) {
+        static std::string read_for;  // TZ as it was when rule was read
+        static TimeZoneRule rule;
+        if (read_for != tz) {
+            rule = read_time_zone_rule(tz);
+            read_for = tz;
+        }
+        out = local_time_by_rule(seconds, rule);
+        return true;
+    }
     std::int64_t day = seconds >= 0 ? seconds / kSecondsPerDay : -((-seconds - 1) / kSecondsPerDay) - 1;
     std::int64_t year = year_of_day(day);
     if (year > 1970 && year < 3000)

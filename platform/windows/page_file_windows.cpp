@@ -86,7 +86,7 @@ bool begin_page(PageFile& page, const char* name)
         }
         end_held_change();
         if (handle != INVALID_HANDLE_VALUE) {
-            if (replacing && !copy_protection(target, attributes, handle)) {
+            if (replacing && !copy_protection(target, attributes, handle, temporary)) {
                 abandon_page(page);
                 return false;
             }

@@ -43,7 +43,11 @@ bool may_write(const std::wstring& target)
     return true;
 }
 
-bool copy_protection(const std::wstring& target, DWORD attributes, HANDLE page)
+namespace {
+
+// The old page's access list where it differs from what the folder gave
+// the new page; false when the new page does not end up with the same.
+bool copy_access_list(const std::wstring& target, HANDLE page)
 {
     HANDLE old = CreateFileW(target.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -70,6 +74,19 @@ bool copy_protection(const std::wstring& target, DWORD attributes, HANDLE page)
     LocalFree(old_descriptor);
     LocalFree(new_descriptor);
     CloseHandle(old);
+    return kept;
+}
+
+}  // namespace
+
+bool copy_protection(const std::wstring& target, DWORD attributes, HANDLE page, const std::wstring& temporary)
+{
+    // Under wine a list cannot say a mode: 600, 640 and 770 show as one
+    // list, 604, 644 and 664 as another, and a list given back comes out
+    // 770 or 775. The host keeps the mode, and is asked.
+    HostFile old;
+    bool kept = on_wine_host() ? host_file_of(target, old) && give_host_protection(temporary, old)
+                               : copy_access_list(target, page);
 
     FILE_BASIC_INFO basic = {};  // times of 0 stay as they are
     basic.FileAttributes =

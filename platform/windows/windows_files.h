@@ -1,12 +1,14 @@
 // What the Windows files of platform/ share: the text of paths and the
 // deletion of an open file (platform_file_windows.cpp), links
-// (link_chain_windows.cpp) and the protection of the page
-// (page_protection_windows.cpp). Private to them.
+// (link_chain_windows.cpp), the protection of the page
+// (page_protection_windows.cpp) and, under wine, the host's view of files
+// (wine_host_windows.cpp). Private to them.
 #ifndef KORVEL_PLATFORM_WINDOWS_WINDOWS_FILES_H
 #define KORVEL_PLATFORM_WINDOWS_WINDOWS_FILES_H
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 // The UTF-16 form of a UTF-8 path, as the wide functions take it.
@@ -32,12 +34,39 @@ std::wstring final_path_of(const std::wstring& path);
 // writable.
 bool may_write(const std::wstring& target);
 
-// Gives the new page the old one's protection, as the POSIX build keeps the
-// mode: the old page's attributes (hidden, system) and its access control
-// list where it differs from what the folder gave the new file. Fails when
-// the new page would not end up as closed as the old one, which a system
-// that maps the list to a mode of its own (wine) may do.
-bool copy_protection(const std::wstring& target, DWORD attributes, HANDLE page);
+// Gives the new page (open as page, at the path temporary) the old one's
+// protection, as the POSIX build does: the old page's attributes (hidden,
+// system) and its access control list where it differs from what the folder
+// gave the new file; under wine, the host's mode and group instead, which
+// wine's lists cannot say. Fails when the new page would not end up exactly
+// as closed and as open as the old one.
+bool copy_protection(const std::wstring& target, DWORD attributes, HANDLE page, const std::wstring& temporary);
+
+// A file as the host system keeps it, under wine on an x86-64 Linux host
+// (wine_host_windows.cpp).
+struct HostFile {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint32_t mode = 0;
+    std::uint32_t gid = 0;
+};
+
+// True when running under wine on an x86-64 Linux host, whose own calls
+// the functions below make.
+bool on_wine_host();
+
+// The host's stat of path. Fails where there is no such host, or the file
+// cannot be looked at there.
+bool host_file_of(const std::wstring& path, HostFile& out);
+
+// Gives the file at path the mode of wanted, and its group where the host
+// allows it. Fails when the mode cannot be given, or does not stay.
+bool give_host_protection(const std::wstring& path, const HostFile& wanted);
+
+// False when the host's current folder of the process is not folder: wine
+// starts a program in C:\windows when it cannot map the folder it was
+// started in. True where it cannot be told.
+bool is_host_current_folder(const std::wstring& folder);
 
 // Marks the open file to go when its last handle closes, which the end of
 // the process does if nothing else. False when the system refuses.
