@@ -46,3 +46,16 @@ cmake -S . -B "$build-tests" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORVEL_WERROR
     -DGTest_DIR="$gtest/install/lib/cmake/GTest" >/dev/null
 cmake --build "$build-tests" -j "$(nproc)"
 ctest --test-dir "$build-tests" --output-on-failure -j "$(nproc)"
+
+# A folder wine cannot map (its name ends in a dot): wine starts the run in
+# C:\windows, and the run must fail there rather than write a page.
+unmappable="$(mktemp -d)/Trip."
+mkdir "$unmappable" && touch "$unmappable/a.jpg"
+status=0
+(cd "$unmappable" && /usr/lib/wine/wine64 "$OLDPWD/$build-tests/korvel.exe" </dev/null >/dev/null 2>&1) || status=$?
+rm -rf "$(dirname "$unmappable")"
+if [ "$status" -ne 255 ] || [ -e "$WINEPREFIX/drive_c/windows/index.html" ]; then
+    echo "korvel.exe in a folder wine cannot map: status $status, not 255 without a page" >&2
+    exit 1
+fi
+echo "korvel.exe in a folder wine cannot map: fails, and writes nothing"

@@ -339,6 +339,8 @@ TEST_F(Stopped, AfterThePageIsInPlace)
 // as chgrp would; only root may keep the owner.
 TEST_F(Failing, AMembersRunKeepsThePagesGroup)
 {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "giving the page to a group of others takes root";
     const gid_t team = 4242;
     chmod(folder.path.c_str(), 0777);
     ASSERT_EQ(chown(page.c_str(), 0, team), 0);
