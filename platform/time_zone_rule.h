@@ -21,10 +21,10 @@
 
 // When summer time starts or ends in a year.
 struct TimeZoneChange {
-    char kind = 'M';  // 'J': day 1 to 365, no leap day; 'D': day 0 to 365; 'M': month, week, weekday
-    int day = 0;      // J and D: the day; M: the weekday, 0 for Sunday
-    int month = 0;    // M only
-    int week = 0;     // M only, 1 to 5
+    char kind = 'M';              // 'J': day 1 to 365, no leap day; 'D': day 0 to 365; 'M': month, week, weekday
+    int day = 0;                  // J and D: the day; M: the weekday, 0 for Sunday
+    int month = 0;                // M only
+    int week = 0;                 // M only, 1 to 5
     std::int32_t seconds = 7200;  // the time of day of the change, local time before it
 };
 

@@ -114,6 +114,6 @@ bool give_host_protection(const std::wstring& path, const HostFile& wanted)
 bool is_host_current_folder(const std::wstring& folder)
 {
     HostFile here, there;
-    return !stat_on_host(".", here) || (host_file_of(folder, there) && here.device == there.device &&
-                                        here.inode == there.inode);
+    return !stat_on_host(".", here) ||
+           (host_file_of(folder, there) && here.device == there.device && here.inode == there.inode);
 }
