@@ -38,9 +38,10 @@ struct PageFile {
 // mode and access list on POSIX; access list and attributes on Windows); a
 // first page gets what the system gives any new file there. Fails,
 // creating nothing, when a link on the way to the page is another user's,
-// when the page exists but is not a plain file (a folder, say) or the
-// running user may not write it, when its protection cannot be kept, or
-// when the temporary file cannot be created in its folder.
+// when the page exists but is not a plain file (a folder, say), or the
+// running user may not write it or, on POSIX, read its protection, when
+// its protection cannot be kept, or when the temporary file cannot be
+// created in its folder.
 bool begin_page(PageFile& page, const char* name);
 
 // Flushes the temporary file to the disk and puts it in place of the page,

@@ -116,16 +116,18 @@ bool begin_page(PageFile& page, const char* name)
     page.folder.handle = walked.folder;
     page.target = walked.name;
 
-    // The old page, opened for writing but left unchanged: rename() would
+    // The old page, opened to read its protection from: rename() would
     // replace a page the user may not write, so the system is asked first,
-    // access list and all; and its protection is read from it.
+    // access list and all. (Opened for writing, the page would tell anyone
+    // watching it that it was written.)
     int old_fd = -1;
     if (walk == Walk::found) {
         struct stat old;
-        if (fstatat(folder_of(page), page.target.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(old.st_mode) ||
-            (old_fd = openat(folder_of(page), page.target.c_str(),
-                             O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) < 0 ||
+        const char* name = page.target.c_str();
+        if (fstatat(folder_of(page), name, &old, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(old.st_mode) ||
+            faccessat(folder_of(page), name, W_OK, AT_EACCESS) != 0 ||
+            (old_fd = openat(folder_of(page), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) <
+                0 ||
             fstat(old_fd, &old) != 0 || !S_ISREG(old.st_mode)) {
             if (old_fd >= 0)
                 close(old_fd);
