@@ -1,0 +1,174 @@
+// Thumbnails made from pictures that the test makes with the library.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "thumbnails/exif_orientation.h"
+#include "thumbnails/jpeg_codec.h"
+#include "thumbnails/thumbnail_image.h"
+
+namespace {
+
+struct Colour {
+    int r, g, b;
+};
+const Colour kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
+
+std::string encoded(const std::vector<unsigned char>& rgb, unsigned width, unsigned height, const std::string& icc = "")
+{
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    EXPECT_TRUE(encode_jpeg(rgb.data(), width, height, 95, "test", icc.empty() ? nullptr : (const unsigned char*)icc.data(),
+                            static_cast<unsigned>(icc.size()), &out, &size));
+    std::string bytes(reinterpret_cast<char*>(out), size);
+    std::free(out);
+    return bytes;
+}
+
+// 240 by 160, a colour to each quarter: red, green above; blue, white below.
+std::string quarters_picture()
+{
+    std::vector<unsigned char> rgb;
+    for (unsigned y = 0; y < 160; ++y)
+        for (unsigned x = 0; x < 240; ++x) {
+            Colour c = y < 80 ? (x < 120 ? kRed : kGreen) : (x < 120 ? kBlue : kWhite);
+            rgb.insert(rgb.end(), {(unsigned char)c.r, (unsigned char)c.g, (unsigned char)c.b});
+        }
+    return encoded(rgb, 240, 160);
+}
+
+// The picture with an EXIF block of one entry, the orientation, after its
+// start marker.
+std::string with_orientation(const std::string& picture, int orientation)
+{
+    const unsigned char tiff[] = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 1, 18, 0, 3, 0, 0, 0, 1,
+                                  0, (unsigned char)orientation, 0, 0, 0, 0, 0, 0, 0, 0};
+    std::string block = std::string("Exif\0\0", 6) + std::string((const char*)tiff, sizeof tiff);
+    std::string segment = "\xFF\xE1";
+    segment += static_cast<char>((block.size() + 2) >> 8);
+    segment += static_cast<char>((block.size() + 2) & 0xFF);
+    return picture.substr(0, 2) + segment + block + picture.substr(2);
+}
+
+struct Decoded {
+    JpegHeader header;
+    unsigned width = 0, height = 0;
+    std::vector<unsigned char> rgb;
+    Colour at(unsigned x, unsigned y) const
+    {
+        const unsigned char* p = &rgb[(std::size_t{y} * width + x) * 3];
+        return {p[0], p[1], p[2]};
+    }
+};
+
+Decoded decode(const std::string& jpeg)
+{
+    Decoded d;
+    const unsigned char* data = reinterpret_cast<const unsigned char*>(jpeg.data());
+    EXPECT_TRUE(read_jpeg_header(data, jpeg.size(), d.header));
+    scaled_size(d.header, 1, d.width, d.height);
+    d.rgb.resize(std::size_t{d.width} * d.height * 3);
+    EXPECT_TRUE(decode_jpeg(data, jpeg.size(), 1, 64 << 20, d.rgb.data()));
+    return d;
+}
+
+bool made(const std::string& picture, std::string& thumbnail)
+{
+    return make_thumbnail(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), "korvel", thumbnail);
+}
+
+bool near(Colour a, Colour b)
+{
+    return std::abs(a.r - b.r) < 48 && std::abs(a.g - b.g) < 48 && std::abs(a.b - b.b) < 48;
+}
+
+}  // namespace
+
+// Each orientation turns the thumbnail upright: its corners, from the top
+// left, clockwise.
+TEST(Thumbnail, UprightInEveryOrientation)
+{
+    const std::string picture = quarters_picture();
+    const Colour corners[9][4] = {{},
+                                  {kRed, kGreen, kWhite, kBlue},  {kGreen, kRed, kBlue, kWhite},
+                                  {kWhite, kBlue, kRed, kGreen},  {kBlue, kWhite, kGreen, kRed},
+                                  {kRed, kBlue, kWhite, kGreen},  {kBlue, kRed, kGreen, kWhite},
+                                  {kWhite, kGreen, kRed, kBlue},  {kGreen, kWhite, kBlue, kRed}};
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        std::string thumbnail;
+        ASSERT_TRUE(made(with_orientation(picture, orientation), thumbnail)) << orientation;
+        Decoded d = decode(thumbnail);
+        EXPECT_EQ(d.width, 120u);
+        EXPECT_EQ(d.height, orientation >= 5 ? 180u : 80u);
+        EXPECT_EQ(d.header.orientation, 1);
+        EXPECT_EQ(thumbnail.find("Exif"), std::string::npos);
+        const Colour seen[4] = {d.at(2, 2), d.at(d.width - 3, 2), d.at(d.width - 3, d.height - 3),
+                                d.at(2, d.height - 3)};
+        for (int corner = 0; corner < 4; ++corner)
+            EXPECT_TRUE(near(seen[corner], corners[orientation][corner])) << orientation << " corner " << corner;
+    }
+}
+
+// The colour profile goes with the picture; a picture korvel cannot make a
+// right thumbnail of makes none.
+TEST(Thumbnail, KeepsTheProfileAndRefusesWhatItCannotMake)
+{
+    std::vector<unsigned char> grey(240 * 160 * 3, 128);
+    const std::string profile(300, '\x42');
+    std::string thumbnail;
+    ASSERT_TRUE(made(encoded(grey, 240, 160, profile), thumbnail));
+    JpegHeader header = decode(thumbnail).header;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(header.icc), header.icc_size), profile);
+    std::free(header.icc);
+
+    const std::string picture = quarters_picture();
+    std::string damaged = picture;
+    for (std::size_t i = picture.size() / 2; i < picture.size() / 2 + 64; ++i)
+        damaged[i] = '\xFF';
+    std::string huge = picture;
+    std::size_t frame = huge.find("\xFF\xC0");
+    ASSERT_NE(frame, std::string::npos);
+    huge.replace(frame + 5, 4, "\xFF\xFF\xFF\xFF");  // 65,535 by 65,535
+    std::vector<unsigned char> cmyk(240 * 160 * 4, 7);
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = 240;
+    cinfo.image_height = 160;
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    for (JSAMPROW row = cmyk.data(); cinfo.next_scanline < 160; row += 240 * 4)
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    const std::string cmyk_picture(reinterpret_cast<char*>(out), size);
+    std::free(out);
+    for (const std::string& bad : {std::string("GIF89a not a picture"), picture.substr(0, picture.size() / 2),
+                                   damaged, huge, cmyk_picture, encoded(grey, 100, 160)}) {
+        EXPECT_FALSE(made(bad, thumbnail));
+        EXPECT_EQ(thumbnail, "");
+    }
+}
+
+TEST(Thumbnail, ExifOrientationReadsOnlyInsideTheBlock)
+{
+    std::string picture = with_orientation("\xFF\xD8", 6);
+    const unsigned char* block = reinterpret_cast<const unsigned char*>(picture.data()) + 6;
+    const std::size_t whole = picture.size() - 6;
+    EXPECT_EQ(exif_orientation(block, whole), 6);
+    // The tag's value ends 26 bytes in; under the sanitizers, nothing past
+    // a cut is read.
+    for (std::size_t cut = 0; cut < whole; ++cut)
+        EXPECT_EQ(exif_orientation(block, cut), cut >= 26 ? 6 : 1) << cut;
+}

@@ -1,0 +1,184 @@
+// The recipe: read the header, choose the scale, decode, reduce, turn
+// upright, encode. Integer arithmetic throughout, so that every system
+// makes the same bytes.
+#include "thumbnails/thumbnail_image.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "thumbnails/jpeg_codec.h"
+
+namespace {
+
+constexpr int kQuality = 80;
+
+struct Pixels {
+    unsigned width = 0;
+    unsigned height = 0;
+    std::vector<unsigned char> rgb;  // three bytes a pixel, row after row
+};
+
+// Orientations 5 to 8 turn the picture a quarter: its width is its height.
+bool turns_quarter(int orientation)
+{
+    return orientation >= 5;
+}
+
+// The area average of from into a picture of width by height: each pixel
+// is the mean of the source pixels its area covers, whole pixels counted.
+Pixels reduce(const Pixels& from, unsigned width, unsigned height)
+{
+    Pixels to;
+    to.width = width;
+    to.height = height;
+    to.rgb.resize(std::size_t{width} * height * 3);
+    for (unsigned y = 0; y < height; ++y) {
+        unsigned y0 = static_cast<unsigned>(std::size_t{y} * from.height / height);
+        unsigned y1 = static_cast<unsigned>(std::size_t{y + 1} * from.height / height);
+        y1 = y1 > y0 ? y1 : y0 + 1;
+        for (unsigned x = 0; x < width; ++x) {
+            unsigned x0 = static_cast<unsigned>(std::size_t{x} * from.width / width);
+            unsigned x1 = static_cast<unsigned>(std::size_t{x + 1} * from.width / width);
+            x1 = x1 > x0 ? x1 : x0 + 1;
+            unsigned long sum[3] = {0, 0, 0};
+            for (unsigned sy = y0; sy < y1; ++sy) {
+                const unsigned char* p = &from.rgb[(std::size_t{sy} * from.width + x0) * 3];
+                for (unsigned sx = x0; sx < x1; ++sx, p += 3) {
+                    sum[0] += p[0];
+                    sum[1] += p[1];
+                    sum[2] += p[2];
+                }
+            }
+            unsigned long count = static_cast<unsigned long>(y1 - y0) * (x1 - x0);
+            unsigned char* q = &to.rgb[(std::size_t{y} * width + x) * 3];
+            for (int c = 0; c < 3; ++c)
+                q[c] = static_cast<unsigned char>((sum[c] + count / 2) / count);
+        }
+    }
+    return to;
+}
+
+// The picture as EXIF's orientation says it is shown.
+Pixels turn_upright(const Pixels& from, int orientation)
+{
+    if (orientation <= 1 || orientation > 8)
+        return from;
+    Pixels to;
+    to.width = turns_quarter(orientation) ? from.height : from.width;
+    to.height = turns_quarter(orientation) ? from.width : from.height;
+    to.rgb.resize(from.rgb.size());
+    for (unsigned y = 0; y < to.height; ++y) {
+        for (unsigned x = 0; x < to.width; ++x) {
+            // Where the shown pixel (x, y) is stored.
+            unsigned sx = x, sy = y;
+            const unsigned right = to.width - 1 - x, bottom = to.height - 1 - y;
+            switch (orientation) {
+            case 2: sx = right; break;  // mirrored
+            case 3:
+                sx = right;
+                sy = bottom;
+                break;                   // half round
+            case 4: sy = bottom; break;  // mirrored upside down
+            case 5:
+                sx = y;
+                sy = x;
+                break;  // mirrored along the diagonal
+            case 6:
+                sx = y;
+                sy = right;
+                break;  // a quarter clockwise
+            case 7:
+                sx = bottom;
+                sy = right;
+                break;  // mirrored along the other diagonal
+            case 8:
+                sx = bottom;
+                sy = x;
+                break;  // a quarter anticlockwise
+            }
+            const unsigned char* p = &from.rgb[(std::size_t{sy} * from.width + sx) * 3];
+            unsigned char* q = &to.rgb[(std::size_t{y} * to.width + x) * 3];
+            q[0] = p[0];
+            q[1] = p[1];
+            q[2] = p[2];
+        }
+    }
+    return to;
+}
+
+// The thumbnail's size as stored (before it is turned upright); false for
+// a picture too narrow or too high to make one.
+bool stored_size_of(const JpegHeader& header, unsigned& width, unsigned& height)
+{
+    unsigned long long shown_width = turns_quarter(header.orientation) ? header.height : header.width;
+    unsigned long long shown_height = turns_quarter(header.orientation) ? header.width : header.height;
+    if (shown_width < kThumbnailWidth || shown_height > shown_width * 4)
+        return false;
+    unsigned long long thumbnail_height = (shown_height * kThumbnailWidth + shown_width / 2) / shown_width;
+    thumbnail_height = thumbnail_height < 1 ? 1 : thumbnail_height;
+    width = turns_quarter(header.orientation) ? static_cast<unsigned>(thumbnail_height) : kThumbnailWidth;
+    height = turns_quarter(header.orientation) ? kThumbnailWidth : static_cast<unsigned>(thumbnail_height);
+    return thumbnail_height <= kThumbnailMostHeight;
+}
+
+bool make_from_header(const unsigned char* data, std::size_t size, const JpegHeader& header,
+                      const std::string& comment, std::string& thumbnail)
+{
+    unsigned width = 0, height = 0;
+    if (!header.rgb_possible || header.width == 0 || header.height == 0 ||
+        std::size_t{header.width} * header.height > kPictureMostPixels || !stored_size_of(header, width, height))
+        return false;
+    // The smallest scale the library decodes to that leaves the thumbnail's
+    // size: a camera's picture decodes at 1/8, its pixels an eighth of the
+    // way each way.
+    unsigned denominator = 8;
+    Pixels decoded;
+    for (; denominator > 1; denominator /= 2) {
+        scaled_size(header, denominator, decoded.width, decoded.height);
+        if (decoded.width >= width && decoded.height >= height)
+            break;
+    }
+    scaled_size(header, denominator, decoded.width, decoded.height);
+    const std::size_t bytes = std::size_t{decoded.width} * decoded.height * 3;
+    if (bytes > kDecodingMostBytes)
+        return false;
+    decoded.rgb.resize(bytes);
+    if (!decode_jpeg(data, size, denominator, kDecodingMostBytes, decoded.rgb.data()))
+        return false;
+    Pixels shown = turn_upright(reduce(decoded, width, height), header.orientation);
+    unsigned char* encoded = nullptr;
+    unsigned long encoded_size = 0;
+    if (!encode_jpeg(shown.rgb.data(), shown.width, shown.height, kQuality, comment.c_str(), header.icc,
+                     header.icc_size, &encoded, &encoded_size))
+        return false;
+    try {
+        thumbnail.assign(reinterpret_cast<const char*>(encoded), encoded_size);
+    } catch (...) {
+        std::free(encoded);
+        throw;
+    }
+    std::free(encoded);
+    return true;
+}
+
+}  // namespace
+
+bool make_thumbnail(const unsigned char* data, std::size_t size, const std::string& comment,
+                    std::string& thumbnail)
+{
+    thumbnail.clear();
+    JpegHeader header;
+    if (!read_jpeg_header(data, size, header))
+        return false;
+    bool made = false;
+    try {
+        made = make_from_header(data, size, header, comment, thumbnail);
+    } catch (...) {
+        std::free(header.icc);
+        throw;
+    }
+    std::free(header.icc);
+    if (!made)
+        thumbnail.clear();
+    return made;
+}
