@@ -4,18 +4,21 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
+. scripts/libjpeg-windows.sh
 toolchain="$PWD/cmake/mingw-w64-x86_64.cmake"
 build=build/windows
 
 if [ "${1:-}" != "--test" ]; then
     need_packages cmake make g++-mingw-w64-x86-64-posix
-    cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORVEL_TESTS=OFF >/dev/null
+    build_libjpeg_windows
+    cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORVEL_TESTS=OFF "${libjpeg_windows_flags[@]}" >/dev/null
     cmake --build "$build" -j "$(nproc)" >/dev/null
     echo "Built $PWD/$build/korvel.exe"
     exit 0
 fi
 
 need_packages cmake make g++-mingw-w64-x86-64-posix wine64 googletest bsdextrautils
+build_libjpeg_windows
 export WINEDEBUG=-all
 
 # Debian's GoogleTest sources, built once for Windows.
@@ -43,7 +46,7 @@ trap '/usr/lib/wine/wineserver64 -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' E
 /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
 
 cmake -S . -B "$build-tests" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORVEL_WERROR=ON \
-    -DGTest_DIR="$gtest/install/lib/cmake/GTest" >/dev/null
+    -DGTest_DIR="$gtest/install/lib/cmake/GTest" "${libjpeg_windows_flags[@]}" >/dev/null
 cmake --build "$build-tests" -j "$(nproc)"
 ctest --test-dir "$build-tests" --output-on-failure -j "$(nproc)"
 

@@ -61,7 +61,10 @@ autopkgtest "$deb" "build/deb/korvel-$version" -- null
 echo "== Windows zip"
 need_packages g++-mingw-w64-x86-64-posix bsdextrautils
 wbuild=build/package-windows
-cmake -S . -B "$wbuild" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DKORVEL_TESTS=OFF >/dev/null
+. scripts/libjpeg-windows.sh
+build_libjpeg_windows
+cmake -S . -B "$wbuild" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DKORVEL_TESTS=OFF \
+    "${libjpeg_windows_flags[@]}" >/dev/null
 cmake --build "$wbuild" -j "$(nproc)" >/dev/null
 (cd "$wbuild" && cpack -G ZIP >/dev/null)
 zip=$(ls "$wbuild"/korvel-"$version"-*.zip)

@@ -1,0 +1,38 @@
+# Builds libjpeg-turbo for Windows from Debian's own source package of it,
+# the same version and patches as the Linux build's library, static, with
+# its SIMD code as Debian builds it, once. Sourced by the scripts that build
+# korvel.exe; sets libjpeg_windows_flags to the CMake flags that find it.
+# Debian's source is fetched with a source list of its own, which changes
+# nothing of the system's apt configuration.
+build_libjpeg_windows() {
+    local root="$PWD/build/windows-libjpeg"
+    libjpeg_windows_flags=(-DJPEG_INCLUDE_DIR="$root/include" -DJPEG_LIBRARY="$root/lib/libjpeg.a")
+    [ -f "$root/lib/libjpeg.a" ] && return 0
+    need_packages dpkg-dev nasm cmake make g++-mingw-w64-x86-64-posix libjpeg62-turbo-dev
+    rm -rf "$root"
+    mkdir -p "$root/apt/parts" "$root/apt/lists/partial" "$root/apt/cache/archives/partial" "$root/source"
+    # The system's own sources, as sources of source packages.
+    local list
+    for list in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$list" ] && sed 's/^Types: deb$/Types: deb-src/' "$list" >"$root/apt/parts/$(basename "$list")"
+    done
+    touch "$root/apt/source.list"
+    [ -f /etc/apt/sources.list ] && sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >"$root/apt/source.list"
+    local apt=(-o Dir::Etc::SourceList="$root/apt/source.list" -o Dir::Etc::SourceParts="$root/apt/parts"
+        -o Dir::State::Lists="$root/apt/lists" -o Dir::Cache="$root/apt/cache")
+    apt-get "${apt[@]}" update >"$root/apt.log" 2>&1
+    # The version of the library the Linux build links.
+    local version
+    version=$(dpkg-query -W -f '${source:Version}' libjpeg62-turbo-dev)
+    (cd "$root/source" && apt-get "${apt[@]}" source "libjpeg-turbo=$version" >>"$root/apt.log" 2>&1)
+    local tree
+    tree=$(find "$root/source" -mindepth 1 -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -1)
+    cmake -S "$tree" -B "$root/build" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON \
+        -DCMAKE_INSTALL_PREFIX="$root/install" \
+        >"$root/build.log" 2>&1
+    cmake --build "$root/build" -j "$(nproc)" --target jpeg-static >>"$root/build.log" 2>&1
+    mkdir -p "$root/include" "$root/lib"
+    cp "$tree"/jpeglib.h "$tree"/jmorecfg.h "$tree"/jerror.h "$root/build/jconfig.h" "$root/include/"
+    cp "$root/build/libjpeg.a" "$root/lib/"
+}
