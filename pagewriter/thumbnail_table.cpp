@@ -1,5 +1,7 @@
 #include "pagewriter/thumbnail_table.h"
 
+#include "thumbnails/thumbnail_phase.h"
+
 namespace {
 constexpr unsigned kRowWidth = 12;
 constexpr const char* kRowStart = "<tr align='center' valign='center'>\n";
@@ -24,6 +26,10 @@ std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, 
         put_text(page, "<td width='60' height='60'><a href='#");
         put_number(page, number);
         put_text(page, "'><img src='");
+        if (!options.full_size_thumbnails && image.thumbnail) {
+            put_text(page, kThumbnailFolderName);
+            put_text(page, "/");
+        }
         put_url(page, image.name);
         put_text(page, "' alt='");
         // The alt text always drops the extension, whatever the options say.

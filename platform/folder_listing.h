@@ -17,6 +17,7 @@ struct ListedFile {
     std::string_view name;      // into the listing's name blocks, followed there by a zero byte
     std::uint64_t size = 0;     // known once the entry is looked up
     std::int64_t modified = 0;  // seconds since the epoch, likewise
+    bool thumbnail = false;     // a thumbnail of it is in place (set by the thumbnails)
 };
 
 // The entries of a folder in the order the system lists them, never sorted.

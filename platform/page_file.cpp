@@ -71,11 +71,16 @@ bool is_temporary_name(std::string_view name, std::string_view pattern)
            has_temporary_ending(name);
 }
 
+bool is_any_temporary_name(std::string_view name)
+{
+    return !name.empty() && name[0] == '.' && has_temporary_ending(name);
+}
+
 std::vector<std::string> temporary_pages_in(const FolderListing& listing)
 {
     std::vector<std::string> names;
     for (const ListedFile& file : listing.files)
-        if (has_temporary_ending(file.name) && file.name[0] == '.')
+        if (is_any_temporary_name(file.name))
             names.emplace_back(file.name);
     return names;
 }

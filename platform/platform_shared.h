@@ -79,6 +79,10 @@ void fill_random_letters(std::string& path, std::uint64_t& seed);
 // gives, with letters or digits for the X.
 bool is_temporary_name(std::string_view name, std::string_view pattern);
 
+// True for a name (without a folder) of the temporary file of any name, in
+// this system's form.
+bool is_any_temporary_name(std::string_view name);
+
 // Each platform's own.
 
 // Closes the file if it is open and marks it closed. Fails when the close

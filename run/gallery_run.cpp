@@ -9,6 +9,7 @@
 #include "platform/page_file.h"
 #include "run/page_options.h"
 #include "templating/template_copy.h"
+#include "thumbnails/thumbnail_phase.h"
 
 namespace {
 constexpr const char* kPageName = "index.html";
@@ -60,6 +61,9 @@ int run_phases(GalleryRun& run)
         write_default_header(run.page, run.folder_name);
     }
 
+    // The thumbnails, once the marker has said whether it wants them.
+    if (!options.full_size_thumbnails)
+        make_thumbnails(images);
     write_thumbnail_table(run.page, options, images);
     write_image_entries(run.page, options, images);
     if (run.template_open)

@@ -15,6 +15,7 @@ struct PageOptions {
     bool show_rule = true;                        // false: sections end with <br> instead of <hr>
     bool show_details = true;                     // false: date, time and size go too
     bool eager_pictures = true;                   // false: LAZY, each picture loads only as it nears the view
+    bool full_size_thumbnails = true;             // false: THUMBS, the table shows small thumbnails
     std::string table_attributes = "border='0'";  // written raw into <table ...>
 };
 

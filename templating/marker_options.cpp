@@ -29,6 +29,8 @@ void apply_option(std::string_view token, PageOptions& options)
         options.show_details = false;
     if (token == "LAZY")
         options.eager_pictures = false;
+    if (token == "THUMBS")
+        options.full_size_thumbnails = false;
     if (left_text(token, 6) == "BORDER")
         options.table_attributes = std::string(token);
 }

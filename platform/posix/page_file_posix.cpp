@@ -16,6 +16,7 @@
 #include "platform/platform_shared.h"
 #include "platform/posix/link_chain.h"
 #include "platform/posix/page_protection.h"
+#include "platform/posix/temporary_files.h"
 #include "platform/signal_cleanup.h"
 
 namespace {
@@ -50,18 +51,6 @@ bool still_named(int fd, int dir_fd, const char* name)
            held.st_ino == named.st_ino;
 }
 
-// Removes the temporary page name in the open folder if no run holds it.
-// One that cannot be locked may belong to a live run, and stays.
-void remove_if_abandoned(int dir_fd, const char* name)
-{
-    int fd = openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    if (lock_file(fd) == Lock::held && still_named(fd, dir_fd, name))
-        unlinkat(dir_fd, name, 0);
-    close(fd);
-}
-
 std::uint64_t random_seed()
 {
     std::uint64_t seed = 0;
@@ -94,7 +83,7 @@ int create_held_file(PageFile& page, const std::string& pattern, mode_t mode)
         }
         // Where the system refuses locks the file goes on unlocked: no
         // cleanup can lock it either, so none removes it.
-        if (lock_file(fd) != Lock::taken && still_named(fd, folder_of(page), page.temporary.c_str())) {
+        if (hold_new_file(fd, folder_of(page), page.temporary.c_str())) {
             hold_page(page);
             end_held_change();
             return fd;
@@ -106,6 +95,21 @@ int create_held_file(PageFile& page, const std::string& pattern, mode_t mode)
 }
 
 }  // namespace
+
+void remove_if_abandoned(int dir_fd, const char* name)
+{
+    int fd = openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    if (lock_file(fd) == Lock::held && still_named(fd, dir_fd, name))
+        unlinkat(dir_fd, name, 0);
+    close(fd);
+}
+
+bool hold_new_file(int fd, int dir_fd, const char* name)
+{
+    return lock_file(fd) != Lock::taken && still_named(fd, dir_fd, name);
+}
 
 bool begin_page(PageFile& page, const char* name)
 {

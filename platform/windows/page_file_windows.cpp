@@ -47,6 +47,20 @@ std::wstring nt_path_of(const std::wstring& path)
 
 }  // namespace
 
+std::string rename_information(const std::wstring& path)
+{
+    std::wstring target = nt_path_of(path);
+    if (target.empty())
+        return std::string();
+    std::string buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t), '\0');
+    FILE_RENAME_INFO* rename = reinterpret_cast<FILE_RENAME_INFO*>(&buffer[0]);
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, target.data(), target.size() * sizeof(wchar_t));
+    return buffer;
+}
+
 bool begin_page(PageFile& page, const char* name)
 {
     // A link stays, and the file it leads to is replaced, as on POSIX: but
@@ -138,15 +152,10 @@ bool rename_page(PageFile& page)
     // Through the open handle, so that the file is held to the end: closed
     // first, another run could take it for a leftover before the move. The
     // new name is the page's full path in the system's own form.
-    std::wstring target = nt_path_of(wide(page.target));
-    if (target.empty())
+    std::string buffer = rename_information(wide(page.target));
+    if (buffer.empty())
         return false;
-    std::string buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t), '\0');
     FILE_RENAME_INFO* rename = reinterpret_cast<FILE_RENAME_INFO*>(&buffer[0]);
-    rename->ReplaceIfExists = TRUE;
-    rename->RootDirectory = nullptr;
-    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
-    std::memcpy(rename->FileName, target.data(), target.size() * sizeof(wchar_t));
 
     // Another run that has just put its page in place holds it until it
     // closes it, a moment later, and the system refuses to replace it until

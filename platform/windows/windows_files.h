@@ -68,6 +68,11 @@ bool give_host_protection(const std::wstring& path, const HostFile& wanted);
 // started in. True where it cannot be told.
 bool is_host_current_folder(const std::wstring& folder);
 
+// What SetFileInformationByHandle takes to rename an open file to path,
+// replacing what is there (page_file_windows.cpp); empty when the path's
+// full form cannot be had.
+std::string rename_information(const std::wstring& path);
+
 // Marks the open file to go when its last handle closes, which the end of
 // the process does if nothing else. False when the system refuses.
 bool delete_on_close(HANDLE handle);

@@ -1,0 +1,182 @@
+// The thumbnails' files on POSIX: the folder walked to by one's own links
+// and kept open; every call on a thumbnail is relative to it, without
+// following a link.
+#include "platform/thumbnail_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+#include "platform/platform_shared.h"
+#include "platform/posix/link_chain.h"
+#include "platform/posix/temporary_files.h"
+#include "platform/signal_cleanup.h"
+
+namespace {
+
+int folder_of(const ThumbnailFolder& folder)
+{
+    return static_cast<int>(folder.folder.handle);
+}
+
+bool write_all(int fd, const std::string& bytes)
+{
+    PlatformFile file;
+    file.handle = fd;
+    return write_output_file(file, bytes.data(), bytes.size());
+}
+
+// Reads the open file fd whole, at most most bytes.
+bool read_all(int fd, std::size_t most, std::string& bytes)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > most)
+        return false;
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        ssize_t n = read(fd, &bytes[got], bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;  // an error, or the file shrank
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool open_thumbnail_folder(ThumbnailFolder& folder, const char* name)
+{
+    guard_held_page();
+    WalkedPath walked;
+    Walk walk = walk_own_links(name, walked);
+    if (walk == Walk::refused)
+        return false;
+    // Made as the shell makes a folder: 0777 less the umask, or what the
+    // folder's default access list gives.
+    if (walk == Walk::absent && mkdirat(walked.folder, walked.name.c_str(), 0777) != 0 && errno != EEXIST) {
+        close(walked.folder);
+        return false;
+    }
+    int fd = openat(walked.folder, walked.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    close(walked.folder);
+    if (fd < 0)
+        return false;
+    folder.folder.handle = fd;
+    return true;
+}
+
+void close_thumbnail_folder(ThumbnailFolder& folder)
+{
+    if (folder.folder.handle >= 0)
+        fsync(folder_of(folder));  // the renames on the disk
+    close_file(folder.folder);
+}
+
+bool is_thumbnail_current(const ThumbnailFolder& folder, std::string_view name, std::int64_t modified)
+{
+    struct stat st;
+    return fstatat(folder_of(folder), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(st.st_mode) && static_cast<std::int64_t>(st.st_mtime) == modified;
+}
+
+bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
+{
+    WalkedPath walked;
+    if (walk_own_links(std::string(name).c_str(), walked) != Walk::found) {
+        if (walked.folder >= 0)
+            close(walked.folder);
+        return false;
+    }
+    int fd = openat(walked.folder, walked.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    close(walked.folder);
+    if (fd < 0)
+        return false;
+    bool read = read_all(fd, most, bytes);
+    close(fd);
+    return read;
+}
+
+bool write_thumbnail(const ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
+                     std::int64_t modified)
+{
+    const std::string target(name);
+    std::string temporary = temporary_pattern_of(target);
+    std::uint64_t seed = 0;
+    if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof seed))
+        seed = static_cast<std::uint64_t>(std::time(nullptr)) ^ static_cast<std::uint64_t>(getpid()) << 32;
+    fill_random_letters(temporary, seed);
+    const int dir = folder_of(folder);
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(modified);
+    times[1].tv_nsec = 0;
+    // The whole life of the temporary file falls in one held change: a stop
+    // waits for it, and finds no temporary file.
+    begin_held_change();
+    int fd = openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+    bool written = fd >= 0 && hold_new_file(fd, dir, temporary.c_str()) && write_all(fd, bytes) &&
+                   futimens(fd, times) == 0 && fsync(fd) == 0 && renameat(dir, temporary.c_str(), dir, target.c_str()) == 0;
+    if (fd >= 0) {
+        if (!written)
+            unlinkat(dir, temporary.c_str(), 0);
+        close(fd);
+    }
+    end_held_change();
+    return written;
+}
+
+bool list_thumbnail_folder(const ThumbnailFolder& folder, std::vector<std::string>& names)
+{
+    DIR* dir = fdopendir(openat(folder_of(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir)
+        return false;
+    for (;;) {
+        errno = 0;
+        struct dirent* entry = readdir(dir);
+        if (!entry)
+            break;
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+            continue;
+        names.emplace_back(name);
+    }
+    bool read_to_end = errno == 0;
+    closedir(dir);
+    return read_to_end;
+}
+
+bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
+                          std::string& bytes)
+{
+    int fd = openat(folder_of(folder), std::string(name).c_str(),
+                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0)
+        return false;
+    bytes.resize(most);
+    ssize_t n = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? read(fd, &bytes[0], most) : -1;
+    close(fd);
+    bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return n >= 0;
+}
+
+void remove_thumbnail(const ThumbnailFolder& folder, std::string_view name)
+{
+    unlinkat(folder_of(folder), std::string(name).c_str(), 0);
+}
+
+void remove_abandoned_thumbnails(const ThumbnailFolder& folder, const std::vector<std::string>& names)
+{
+    for (const std::string& name : names)
+        if (is_any_temporary_name(name))
+            remove_if_abandoned(folder_of(folder), name.c_str());
+}

@@ -1,0 +1,181 @@
+// The thumbnails' files on Windows: paths in the folder, links inside it
+// never followed (a reparse point is no thumbnail, and renaming over one
+// replaces the link itself).
+#include "platform/thumbnail_files.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+#include "platform/platform_shared.h"
+#include "platform/signal_cleanup.h"
+#include "platform/windows/windows_files.h"
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::wstring path_in(const ThumbnailFolder& folder, std::string_view name)
+{
+    return wide(folder.path + std::string(name));
+}
+
+FILETIME file_time_of(std::int64_t seconds)
+{
+    // 100-nanosecond steps from 1601.
+    std::uint64_t steps = static_cast<std::uint64_t>(seconds + 11644473600LL) * 10000000ULL;
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(steps);
+    time.dwHighDateTime = static_cast<DWORD>(steps >> 32);
+    return time;
+}
+
+bool write_all(HANDLE file, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        DWORD piece = bytes.size() - done > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size() - done);
+        if (!WriteFile(file, bytes.data() + done, piece, &written, nullptr) || written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool open_thumbnail_folder(ThumbnailFolder& folder, const char* name)
+{
+    guard_held_page();
+    const std::wstring path = wide(name);
+    if (is_others_link(path))
+        return false;
+    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return false;
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    folder.path = std::string(name) + "\\";
+    return true;
+}
+
+void close_thumbnail_folder(ThumbnailFolder& folder)
+{
+    folder.path.clear();
+}
+
+bool is_thumbnail_current(const ThumbnailFolder& folder, std::string_view name, std::int64_t modified)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path_in(folder, name).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        return false;
+    FILETIME wanted = file_time_of(modified);
+    return data.ftLastWriteTime.dwLowDateTime == wanted.dwLowDateTime &&
+           data.ftLastWriteTime.dwHighDateTime == wanted.dwHighDateTime;
+}
+
+bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
+{
+    const std::wstring path = wide(std::string(name));
+    if (is_others_link(path))
+        return false;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size;
+    bool read = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
+                static_cast<std::uint64_t>(size.QuadPart) <= most;
+    if (read) {
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        std::size_t got = 0;
+        while (read && got < bytes.size()) {
+            DWORD n = 0;
+            DWORD piece = bytes.size() - got > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size() - got);
+            read = ReadFile(file, &bytes[got], piece, &n, nullptr) && n > 0;
+            got += n;
+        }
+    }
+    CloseHandle(file);
+    return read;
+}
+
+bool write_thumbnail(const ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
+                     std::int64_t modified)
+{
+    std::string temporary = temporary_pattern_of(folder.path + std::string(name));
+    std::uint64_t seed = GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
+    fill_random_letters(temporary, seed);
+    const std::wstring temporary_path = wide(temporary);
+    const std::string rename = rename_information(path_in(folder, name));
+    if (rename.empty())
+        return false;
+    const FILETIME time = file_time_of(modified);
+    // The whole life of the temporary file falls in one held change, held
+    // without delete sharing so that no other run takes it for a leftover.
+    begin_held_change();
+    HANDLE file = CreateFileW(temporary_path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool written = file != INVALID_HANDLE_VALUE && write_all(file, bytes) &&
+                   SetFileTime(file, nullptr, nullptr, &time) && FlushFileBuffers(file) &&
+                   SetFileInformationByHandle(file, FileRenameInfo, const_cast<char*>(rename.data()),
+                                              static_cast<DWORD>(rename.size()));
+    if (file != INVALID_HANDLE_VALUE) {
+        if (!written)
+            delete_on_close(file);
+        CloseHandle(file);
+    }
+    end_held_change();
+    return written;
+}
+
+bool list_thumbnail_folder(const ThumbnailFolder& folder, std::vector<std::string>& names)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE listing = FindFirstFileExW(wide(folder.path + "*").c_str(), FindExInfoBasic, &found,
+                                      FindExSearchNameMatch, nullptr, 0);
+    if (listing == INVALID_HANDLE_VALUE)
+        return false;
+    do {
+        std::string name;
+        append_utf8_of_utf16(name, found.cFileName, std::wcslen(found.cFileName));
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileW(listing, &found));
+    bool read_to_end = GetLastError() == ERROR_NO_MORE_FILES;
+    FindClose(listing);
+    return read_to_end;
+}
+
+bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
+                          std::string& bytes)
+{
+    HANDLE file = CreateFileW(path_in(folder, name).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    DWORD got = 0;
+    bytes.resize(most);
+    bool read = GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) &&
+                !(tag.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+                ReadFile(file, &bytes[0], static_cast<DWORD>(most), &got, nullptr);
+    CloseHandle(file);
+    bytes.resize(read ? got : 0);
+    return read;
+}
+
+void remove_thumbnail(const ThumbnailFolder& folder, std::string_view name)
+{
+    DeleteFileW(path_in(folder, name).c_str());
+}
+
+void remove_abandoned_thumbnails(const ThumbnailFolder& folder, const std::vector<std::string>& names)
+{
+    // A live run's file is open without delete sharing, so it cannot be
+    // deleted, and stays.
+    for (const std::string& name : names)
+        if (is_any_temporary_name(name))
+            remove_thumbnail(folder, name);
+}
