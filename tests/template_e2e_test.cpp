@@ -2,7 +2,9 @@
 // byte for byte.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/expected_page.h"
 #include "support/test_support.h"
@@ -131,4 +133,32 @@ TEST(TemplatePage, TemplateAndNoPictures)
 {
     EXPECT_PAGE(page_with_template("<h1>Nothing yet</h1>\n<KORVEL>\n<KORVEL NODATE>\n<p>end</p>\n", false),
               "<h1>Nothing yet</h1>\n<KORVEL>\n" + expected_gallery({}) + "\n<p>end</p>\n" + expected_footer());
+}
+
+// THUMBS: the table shows thumbnails, made once and kept up to date; a
+// picture that makes none keeps itself, and a user's own files stay.
+TEST(TemplatePage, ThumbnailsMadeOnce)
+{
+    TempFolder folder("Trip");
+    const std::string thumbs = join_path(folder.path, "korvel-thumbs");
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        make_jpeg(folder.path, name, 400, 300, kJan2);
+    make_file(folder.path, "broken.jpg", "not a picture", kJan2);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n");
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    const std::string page = read_file(join_path(folder.path, "index.html"));
+    EXPECT_NE(page.find("<a href='#1'><img src='korvel-thumbs/a.jpg' alt='a' border='0' width='60'>"), std::string::npos);
+    EXPECT_NE(page.find("<img src='broken.jpg' alt='broken'"), std::string::npos);
+    EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
+    const std::string c = read_file(join_path(thumbs, "c.jpg"));
+
+    make_file(thumbs, "a.jpg", "current, so never rewritten", kJan2);
+    make_jpeg(thumbs, "own.jpg", 200, 100, kJan2);
+    write_file(join_path(thumbs, "notes.txt"), "the user's own");
+    std::filesystem::remove(std::filesystem::u8path(join_path(folder.path, "b.jpg")));
+    make_jpeg(folder.path, "c.jpg", 300, 400, kJan2 + 60);
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{"a.jpg", "c.jpg", "notes.txt", "own.jpg"}));
+    EXPECT_EQ(read_file(join_path(thumbs, "a.jpg")), "current, so never rewritten");
+    EXPECT_NE(read_file(join_path(thumbs, "c.jpg")), c);
 }

@@ -27,8 +27,8 @@ constexpr unsigned kMostThreads = 16;
 struct Batch {
     const ImageList* images = nullptr;
     const std::vector<std::size_t>* wanted = nullptr;  // indexes into images.files
-    std::size_t from = 0, to = 0;                     // the part of wanted this batch makes
-    std::vector<std::string>* made = nullptr;         // a thumbnail for each, empty where none
+    std::size_t from = 0, to = 0;                      // the part of wanted this batch makes
+    std::vector<std::string>* made = nullptr;          // a thumbnail for each, empty where none
     std::atomic<std::size_t> next{0};
 };
 
@@ -45,7 +45,8 @@ void make_batch(Batch& batch)
         try {
             const ImageFile& image = batch.images->files[(*batch.wanted)[i]];
             if (!read_picture(image.name, kPictureMostBytes, picture) ||
-                !make_thumbnail(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), kMark, made))
+                !make_thumbnail(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), kMark,
+                                made))
                 made.clear();
         } catch (...) {
             made.clear();  // no memory: no thumbnail, in a thread that must not throw
@@ -77,7 +78,8 @@ void run_batch(Batch& batch)
 bool carries_mark(const std::string& start)
 {
     const std::string mark = kMark;
-    if (start.size() < 4 || static_cast<unsigned char>(start[0]) != 0xFF || static_cast<unsigned char>(start[1]) != 0xD8)
+    if (start.size() < 4 || static_cast<unsigned char>(start[0]) != 0xFF ||
+        static_cast<unsigned char>(start[1]) != 0xD8)
         return false;
     for (std::size_t at = 2; at + 4 <= start.size();) {
         const unsigned char* p = reinterpret_cast<const unsigned char*>(start.data()) + at;

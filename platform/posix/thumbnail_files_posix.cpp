@@ -124,7 +124,8 @@ bool write_thumbnail(const ThumbnailFolder& folder, std::string_view name, const
     begin_held_change();
     int fd = openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
     bool written = fd >= 0 && hold_new_file(fd, dir, temporary.c_str()) && write_all(fd, bytes) &&
-                   futimens(fd, times) == 0 && fsync(fd) == 0 && renameat(dir, temporary.c_str(), dir, target.c_str()) == 0;
+                   futimens(fd, times) == 0 && fsync(fd) == 0 &&
+                   renameat(dir, temporary.c_str(), dir, target.c_str()) == 0;
     if (fd >= 0) {
         if (!written)
             unlinkat(dir, temporary.c_str(), 0);

@@ -5,4 +5,6 @@ void begin_helper_starts()
     // A console event is handled in a thread of the system's own.
 }
 
-void end_helper_starts() {}
+void end_helper_starts()
+{
+}

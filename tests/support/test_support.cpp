@@ -1,10 +1,13 @@
 #include "support/test_support.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "thumbnails/jpeg_codec.h"
 
 // Paths are UTF-8 here as in the tool: u8path keeps them so on Windows too.
 void write_file(const std::string& path, const std::string& content)
@@ -21,6 +24,25 @@ std::string read_file(const std::string& path)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+void make_jpeg(const std::string& folder, const std::string& name, unsigned width, unsigned height,
+               std::int64_t modified)
+{
+    std::vector<unsigned char> rgb;
+    for (unsigned y = 0; y < height; ++y)
+        for (unsigned x = 0; x < width; ++x) {
+            bool top = y < height / 2, left = x < width / 2;
+            unsigned char r = top ? (left ? 255 : 0) : (left ? 0 : 255), g = top == left ? (top ? 0 : 255) : (top ? 255 : 0);
+            rgb.insert(rgb.end(), {r, g, static_cast<unsigned char>(top ? 0 : 255)});
+        }
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    if (!encode_jpeg(rgb.data(), width, height, 90, "test", nullptr, 0, &out, &size))
+        throw std::runtime_error("cannot make " + name);
+    std::string bytes(reinterpret_cast<char*>(out), size);
+    std::free(out);
+    make_file(folder, name, bytes, modified);
 }
 
 std::vector<std::string> in_name_order(std::vector<std::string> names)

@@ -49,6 +49,14 @@ std::vector<std::string> folder_entries(const std::string& folder);
 // modified, in seconds since the epoch.
 void make_picture(const std::string& folder, const std::string& name, std::uint64_t size, std::int64_t modified);
 
+// A file holding content, last written at modified.
+void make_file(const std::string& folder, const std::string& name, const std::string& content, std::int64_t modified);
+
+// A JPEG picture of width by height made by the library, in four colours
+// (red, green above; blue, white below), last written at modified.
+void make_jpeg(const std::string& folder, const std::string& name, unsigned width, unsigned height,
+               std::int64_t modified);
+
 // The names that end in ".jpg" in any case, in the order the system lists
 // the folder.
 std::vector<std::string> listed_pictures(const std::string& folder);
