@@ -62,3 +62,35 @@ if [ "$status" -ne 255 ] || [ -e "$WINEPREFIX/drive_c/windows/index.html" ]; the
     exit 1
 fi
 echo "korvel.exe in a folder wine cannot map: fails, and writes nothing"
+
+# Thumbnails: korvel.exe makes the same bytes as the Linux build, from the
+# same library. The pictures are made here by the library's own cjpeg.
+need_packages libjpeg-turbo-progs python3 g++ libacl1-dev libjpeg62-turbo-dev
+linux=build/test-g++/korvel
+if [ ! -x "$linux" ]; then
+    cmake -S . -B build/windows-compare -DKORVEL_TESTS=OFF >/dev/null
+    cmake --build build/windows-compare -j "$(nproc)" >/dev/null
+    linux=build/windows-compare/korvel
+fi
+same=$(mktemp -d)
+mkdir "$same/linux" "$same/windows"
+for size in "1600 1200" "900 1600"; do
+    set -- $size
+    python3 -c 'import sys
+w, h = int(sys.argv[1]), int(sys.argv[2])
+sys.stdout.buffer.write(b"P6 %d %d 255\n" % (w, h))
+sys.stdout.buffer.write(bytes((x * 7 ^ y * 3) & 255 if c == 0 else ((x + y) // 9 if c == 1 else (x * y) // 97) & 255
+                              for y in range(h) for x in range(w) for c in range(3)))' "$1" "$2" |
+        cjpeg -quality 90 >"$same/linux/picture-$1x$2.jpg"
+done
+printf '<KORVEL THUMBS>\n' >"$same/linux/korvel0.htm"
+cp "$same"/linux/* "$same/windows/"
+(cd "$same/linux" && "$OLDPWD/$linux")
+(cd "$same/windows" && /usr/lib/wine/wine64 "$OLDPWD/$build-tests/korvel.exe" </dev/null >/dev/null 2>&1)
+if ! diff -r "$same/linux/korvel-thumbs" "$same/windows/korvel-thumbs" >/dev/null ||
+    [ "$(ls "$same/linux/korvel-thumbs" | wc -l)" -ne 2 ]; then
+    echo "korvel.exe's thumbnails are not the Linux build's bytes" >&2
+    exit 1
+fi
+rm -rf "$same"
+echo "korvel.exe makes the same thumbnail bytes as the Linux build"
