@@ -26,13 +26,24 @@ cmake --build build/tsan -j "$(nproc)"
 TSAN_OPTIONS=halt_on_error=1 setarch "$(uname -m)" -R \
     ctest --test-dir build/tsan --output-on-failure -j "$(nproc)" -R '^(Listing|GalleryPage|TemplatePage|Failing|Stopped|Together|FullDisk)\.'
 
-echo "== Fuzzing the template and the marker options for ${FUZZ_SECONDS:-60} s"
+echo "== Fuzzing the template, the marker options and the thumbnails for ${FUZZ_SECONDS:-60} s"
 cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DKORVEL_TESTS=OFF \
     -DKORVEL_FUZZ=ON -DCMAKE_CXX_FLAGS="$sanitizers -fsanitize=fuzzer-no-link" >/dev/null
 cmake --build build/fuzz -j "$(nproc)" --target template_fuzzer
 corpus=build/fuzz/corpus
 mkdir -p "$corpus"
 cp tests/fuzz/corpus/* "$corpus"/
+# Pictures to start from, made by the library: a small one, and one with an
+# EXIF block that turns it.
+need_packages libjpeg-turbo-progs python3
+python3 -c 'import sys; sys.stdout.buffer.write(b"P6 128 64 255\n" + bytes((i // 3 % 128 + i // 384) & 255 for i in range(128 * 64 * 3)))' |
+    cjpeg -quality 75 >"$corpus/picture.jpg"
+python3 -c 'import sys
+jpeg = open(sys.argv[1], "rb").read()
+tiff = b"MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0"
+block = b"Exif\0\0" + tiff
+sys.stdout.buffer.write(jpeg[:2] + b"\xff\xe1" + (len(block) + 2).to_bytes(2, "big") + block + jpeg[2:])' \
+    "$corpus/picture.jpg" >"$corpus/picture-turned.jpg"
 build/fuzz/template_fuzzer -artifact_prefix=build/fuzz/ -max_total_time="${FUZZ_SECONDS:-60}" -max_len=4096 -print_final_stats=1 \
     "$corpus" 2>build/fuzz/fuzz.log || { tail -50 build/fuzz/fuzz.log; exit 1; }
 grep -E "^stat::number_of_executed_units|Done" build/fuzz/fuzz.log || true

@@ -1,5 +1,6 @@
 // libFuzzer harness: arbitrary bytes as a template around a small gallery,
-// as a marker tag's text, and as names to escape. Besides the sanitizers'
+// as a marker tag's text, as names to escape, and as a picture and an EXIF
+// block to make a thumbnail of. Besides the sanitizers'
 // findings it stops on a broken promise of the code under test.
 #include <cctype>
 #include <cstddef>
@@ -19,6 +20,8 @@
 #include "templating/marker_options.h"
 #include "templating/template_copy.h"
 #include "text/text_helpers.h"
+#include "thumbnails/exif_orientation.h"
+#include "thumbnails/thumbnail_image.h"
 
 namespace {
 
@@ -199,6 +202,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     copy_template_tail(run);
     // Every template line was read once: the copy ends at the template's end.
     check(run.template_source.position == run.template_source.buffer.size());
+
+    // Untrusted pictures: the EXIF reader stays inside its block, and a
+    // thumbnail, where one is made, is a JPEG.
+    int orientation = exif_orientation(data, size);
+    check(orientation >= 1 && orientation <= 8);
+    std::string thumbnail;
+    if (size < 2 || data[0] != 0xFF || data[1] != 0xD8)
+        ;  // no JPEG: the template's input, fuzzed at full speed
+    else if (make_thumbnail(data, size, "fuzz", thumbnail))
+        check(thumbnail.size() > 2 && thumbnail.compare(0, 2, "\xFF\xD8") == 0);
+    else
+        check(thumbnail.empty());
 
     PageOptions direct;
     parse_marker_options(input, direct);
