@@ -1,9 +1,13 @@
 // Makes a gallery of COUNT large pictures (one drawn here, 12 megapixels,
-// under COUNT names) plainly and with <KORVEL LAZY>, serves each over HTTP
-// to headless Chromium and checks that the LAZY page has fetched under a
-// third of the bytes by its load event, and that a thumbnail click and a
-// picture click still land on their sections with the picture shown.
-// Prints the load time and bytes of both.
+// under COUNT names) plainly, with <KORVEL LAZY> and with <KORVEL THUMBS
+// LAZY>, serves each over HTTP to headless Chromium and checks that the
+// LAZY page has fetched under a third of the bytes by its load event, that
+// a thumbnail click and a picture click still land on their sections with
+// the picture shown, that every thumbnail of THUMBS is 120 wide, and that
+// the THUMBS LAZY page fetches at most 3 % of the plain page's bytes by its
+// load event. Prints the time and bytes of each, by the load event and in
+// all once the two links are followed (the sections' pictures, which have
+// no size until they load, all count as near the view then).
 //
 //   node check_lazy.mjs KORVEL COUNT
 import { chromium } from 'playwright-core';
@@ -38,12 +42,13 @@ try {
   }), 'base64');
 
   const fetched = {};
-  for (const how of ['plain', 'LAZY']) {
-    const folder = join(root, how);
+  const total = {};
+  for (const how of ['plain', 'LAZY', 'THUMBS LAZY']) {
+    const folder = join(root, how.replace(' ', '-'));
     mkdirSync(folder);
     writeFileSync(join(folder, 'source.bin'), jpeg);
     for (let i = 1; i <= count; i++) linkSync(join(folder, 'source.bin'), join(folder, `IMG_${1000 + i}.jpg`));
-    if (how === 'LAZY') writeFileSync(join(folder, 'korvel0.htm'), '<KORVEL LAZY>\n');
+    if (how !== 'plain') writeFileSync(join(folder, 'korvel0.htm'), `<KORVEL ${how}>\n`);
     execFileSync(korvel, [], { cwd: folder, stdio: 'inherit' });
 
     let bytes = 0;
@@ -71,14 +76,26 @@ try {
       const img = document.querySelectorAll('p img')[n - 1];
       return img.complete && img.naturalWidth === 4000;
     }, n, { timeout: 60000 }).then(() => true, () => false);
+    if (how.startsWith('THUMBS')) {
+      const small = await page.waitForFunction(() => [...document.querySelectorAll('td img')].every(
+        (img) => img.complete && img.naturalWidth === 120 && img.src.includes('/korvel-thumbs/')), null,
+        { timeout: 60000 }).then(() => true, () => false);
+      expect(small, `${how}: every thumbnail loads from korvel-thumbs, 120 wide`);
+    }
     for (const [link, section] of [[`td a[href="#${k}"]`, k], [`p a[href="#${next}"]`, next]]) {
       await page.click(link);
       expect(await page.evaluate(() => location.hash) === `#${section}`, `${how}: ${link} opens section ${section}`);
       expect(await shown(section), `${how}: section ${section}'s picture is shown`);
     }
+    total[how] = bytes;
+    console.log(`${how}: opened and two links followed, ${(bytes / 1e6).toFixed(2)} MB fetched in all`);
     server.close();
   }
   expect(fetched.LAZY * 3 < fetched.plain, `LAZY fetches under a third: ${fetched.LAZY} against ${fetched.plain}`);
+  const share = fetched['THUMBS LAZY'] / fetched.plain;
+  console.log(`THUMBS LAZY: ${(share * 100).toFixed(2)} % of the plain page's bytes by the load event, ` +
+              `${(total['THUMBS LAZY'] / total.plain * 100).toFixed(2)} % once two links are followed`);
+  expect(share <= 0.03, `THUMBS LAZY fetches at most 3 % of the plain page's bytes: ${(share * 100).toFixed(2)} %`);
 } finally {
   await browser.close();
   rmSync(root, { recursive: true, force: true });
