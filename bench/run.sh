@@ -2,6 +2,8 @@
 # Builds korvel for speed and times it against find on a folder of empty
 # pictures: bench/run.sh [-n COUNT | --million] [--rounds R] [--dir DIR]
 #                        [--sync-cost] [--cold] [--share MS] [--sftp MS]
+# or its thumbnails against vipsthumbnail, gm and the decoding floor:
+#           bench/run.sh --thumbs [--count N] [--small M] [--rounds R]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -12,4 +14,10 @@ command -v python3 >/dev/null || need_packages python3
 
 cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DKORVEL_TESTS=OFF >/dev/null
 cmake --build build/bench -j "$(nproc)" >/dev/null
+if [ "${1:-}" = "--thumbs" ]; then
+    need_packages libjpeg-turbo-progs libvips-tools graphicsmagick python3-numpy
+    shift
+    /usr/bin/python3 bench/thumbs.py build/bench/korvel "$@"
+    exit 0
+fi
 python3 bench/bench.py build/bench/korvel "$@"

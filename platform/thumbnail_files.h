@@ -22,8 +22,9 @@
 #include "platform/platform_file.h"
 
 struct ThumbnailFolder {
-    PlatformFile folder;  // POSIX: the folder, open; Windows: unused
-    std::string path;     // Windows: the folder's path, with a separator at its end
+    PlatformFile folder;   // POSIX: the folder, open; Windows: unused
+    std::string path;      // Windows: the folder's path, with a separator at its end
+    bool changed = false;  // a thumbnail was written or removed: the folder is flushed at its close
 };
 
 // Opens the folder name of the current folder, making it as the shell makes
@@ -44,7 +45,7 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes);
 // Puts bytes in place as the thumbnail name, last written at modified, with
 // what the system gives a new file there. Fails, leaving the name as it
 // was and no temporary file, when any step fails (no space left, say).
-bool write_thumbnail(const ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
+bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
                      std::int64_t modified);
 
 // The names in the folder; fails when it cannot be read to its end.
@@ -56,10 +57,10 @@ bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, 
                           std::string& bytes);
 
 // Removes name from the folder; nothing is reported.
-void remove_thumbnail(const ThumbnailFolder& folder, std::string_view name);
+void remove_thumbnail(ThumbnailFolder& folder, std::string_view name);
 
 // Removes the names among names that are temporary thumbnails of this
 // system's form and that no live run holds.
-void remove_abandoned_thumbnails(const ThumbnailFolder& folder, const std::vector<std::string>& names);
+void remove_abandoned_thumbnails(ThumbnailFolder& folder, const std::vector<std::string>& names);
 
 #endif

@@ -24,10 +24,11 @@ done
 echo "== Windows, under wine"
 bash scripts/build-windows.sh --test
 
-echo "== Benchmark, small: warm, cold and on a slow share"
+echo "== Benchmark, small: warm, cold and on a slow share, and the thumbnails"
 bash bench/run.sh --count 300 --rounds 1
 bash bench/run.sh --count 300 --rounds 1 --cold
 bash bench/run.sh --count 300 --rounds 1 --share 0.3
+bash bench/run.sh --thumbs --count 4 --small 200 --rounds 1
 
 echo "== Sanitizers and fuzzing"
 bash scripts/sanitize.sh

@@ -93,21 +93,23 @@ bool carries_mark(const std::string& start)
     return false;
 }
 
-void remove_stale(const ThumbnailFolder& folder, const ImageList& images)
+bool is_picture_of(const ImageList& images, std::string_view name)
+{
+    // The pictures are in name order already.
+    auto before = [](const ImageFile& image, std::string_view n) { return compare_names(image.name, n) < 0; };
+    auto at = std::lower_bound(images.files.begin(), images.files.end(), name, before);
+    return at != images.files.end() && at->name == name;
+}
+
+void remove_stale(ThumbnailFolder& folder, const ImageList& images)
 {
     std::vector<std::string> names;
     if (!list_thumbnail_folder(folder, names))
         return;
     remove_abandoned_thumbnails(folder, names);
-    std::vector<std::string_view> pictures;
-    pictures.reserve(images.files.size());
-    for (const ImageFile& image : images.files)
-        pictures.push_back(image.name);
-    std::sort(pictures.begin(), pictures.end());
     std::string start;
     for (const std::string& name : names)
-        if (!std::binary_search(pictures.begin(), pictures.end(), std::string_view(name)) &&
-            read_thumbnail_start(folder, name, 512, start) && carries_mark(start))
+        if (!is_picture_of(images, name) && read_thumbnail_start(folder, name, 512, start) && carries_mark(start))
             remove_thumbnail(folder, name);
 }
 

@@ -75,7 +75,7 @@ bool open_thumbnail_folder(ThumbnailFolder& folder, const char* name)
 
 void close_thumbnail_folder(ThumbnailFolder& folder)
 {
-    if (folder.folder.handle >= 0)
+    if (folder.folder.handle >= 0 && folder.changed)
         fsync(folder_of(folder));  // the renames on the disk
     close_file(folder.folder);
 }
@@ -104,7 +104,7 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
     return read;
 }
 
-bool write_thumbnail(const ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
+bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
                      std::int64_t modified)
 {
     const std::string target(name);
@@ -132,6 +132,7 @@ bool write_thumbnail(const ThumbnailFolder& folder, std::string_view name, const
         close(fd);
     }
     end_held_change();
+    folder.changed = folder.changed || written;
     return written;
 }
 
@@ -170,14 +171,17 @@ bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, 
     return n >= 0;
 }
 
-void remove_thumbnail(const ThumbnailFolder& folder, std::string_view name)
+void remove_thumbnail(ThumbnailFolder& folder, std::string_view name)
 {
-    unlinkat(folder_of(folder), std::string(name).c_str(), 0);
+    if (unlinkat(folder_of(folder), std::string(name).c_str(), 0) == 0)
+        folder.changed = true;
 }
 
-void remove_abandoned_thumbnails(const ThumbnailFolder& folder, const std::vector<std::string>& names)
+void remove_abandoned_thumbnails(ThumbnailFolder& folder, const std::vector<std::string>& names)
 {
     for (const std::string& name : names)
-        if (is_any_temporary_name(name))
+        if (is_any_temporary_name(name)) {
             remove_if_abandoned(folder_of(folder), name.c_str());
+            folder.changed = true;
+        }
 }

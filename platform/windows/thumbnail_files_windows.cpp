@@ -101,7 +101,7 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
     return read;
 }
 
-bool write_thumbnail(const ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
+bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
                      std::int64_t modified)
 {
     std::string temporary = temporary_pattern_of(folder.path + std::string(name));
@@ -127,6 +127,7 @@ bool write_thumbnail(const ThumbnailFolder& folder, std::string_view name, const
         CloseHandle(file);
     }
     end_held_change();
+    folder.changed = folder.changed || written;
     return written;
 }
 
@@ -166,12 +167,13 @@ bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, 
     return read;
 }
 
-void remove_thumbnail(const ThumbnailFolder& folder, std::string_view name)
+void remove_thumbnail(ThumbnailFolder& folder, std::string_view name)
 {
-    DeleteFileW(path_in(folder, name).c_str());
+    if (DeleteFileW(path_in(folder, name).c_str()))
+        folder.changed = true;
 }
 
-void remove_abandoned_thumbnails(const ThumbnailFolder& folder, const std::vector<std::string>& names)
+void remove_abandoned_thumbnails(ThumbnailFolder& folder, const std::vector<std::string>& names)
 {
     // A live run's file is open without delete sharing, so it cannot be
     // deleted, and stays.

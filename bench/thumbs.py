@@ -1,0 +1,137 @@
+#!/usr/bin/python3
+"""Times korvel's THUMBS against the thumbnailers a user has at hand.
+
+In a folder of COUNT camera-like pictures (4000 x 3000, about 4 MB, made
+here: a few drawn with numpy and encoded by cjpeg, linked under COUNT
+names), it times, warm and best of ROUNDS:
+  korvel's first THUMBS run (no thumbnail there yet) and its second (all
+  current), and its peak memory;
+  vipsthumbnail -s 120x over the files, in one process and split over the
+  cores;
+  gm mogrify -size 240x180 -thumbnail 120x, split over the cores;
+  the floor: djpeg -scale 1/8 of every file, split over the cores.
+Then in a folder of SMALL little pictures whose thumbnails are all current,
+a THUMBS run against a run without THUMBS.
+"""
+import argparse
+import os
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+
+
+def camera_picture(path, seed):
+    rng = np.random.default_rng(seed)
+    h, w = 3000, 4000
+    y, x = np.mgrid[0:h, 0:w].astype(np.float32)
+    img = np.empty((h, w, 3), np.float32)
+    img[..., 0] = 120 + 60 * np.sin(x / (310 + seed)) * np.cos(y / 270)
+    img[..., 1] = 110 + 50 * np.sin((x + y) / (420 + seed))
+    img[..., 2] = 100 + 70 * np.cos(x / 530 - y / (610 + seed))
+    img += rng.normal(0, 9, (h, w, 3)).astype(np.float32)
+    ppm = b"P6 %d %d 255\n" % (w, h) + np.clip(img, 0, 255).astype(np.uint8).tobytes()
+    with open(path, "wb") as out:
+        subprocess.run(["cjpeg", "-quality", "92"], input=ppm, stdout=out, check=True)
+
+
+def small_picture(path):
+    ppm = b"P6 200 150 255\n" + bytes((i * 7) & 255 for i in range(200 * 150 * 3))
+    with open(path, "wb") as out:
+        subprocess.run(["cjpeg", "-quality", "85"], input=ppm, stdout=out, check=True)
+
+
+def timed(command, cwd, before=None):
+    if before:
+        before()
+    started = time.monotonic()
+    subprocess.run(command, cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return time.monotonic() - started
+
+
+def best(rounds, command, cwd, before=None):
+    return min(timed(command, cwd, before) for _ in range(rounds))
+
+
+def split(tool_args, files, cores, each=None):
+    """The files split over the cores, each process getting an even share
+    (or each files at a time)."""
+    share = each or (len(files) + cores - 1) // cores
+    xargs = "xargs -0 -n " + str(share) + " -P " + str(cores) + " " + " ".join(shlex.quote(a) for a in tool_args)
+    return ["sh", "-c", 'printf "%s\\0" "$@" | ' + xargs, "sh"] + files
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("korvel")
+    parser.add_argument("--count", type=int, default=300)
+    parser.add_argument("--small", type=int, default=2000)
+    parser.add_argument("--rounds", type=int, default=3)
+    args = parser.parse_args()
+    korvel = os.path.abspath(args.korvel)
+    cores = os.cpu_count() or 1
+    base = tempfile.mkdtemp(prefix="korvel-thumbs-bench-")
+    try:
+        folder = os.path.join(base, "camera")
+        os.makedirs(folder)
+        sources = []
+        for seed in range(min(8, args.count)):
+            sources.append(os.path.join(base, "source-%d.jpg" % seed))
+            camera_picture(sources[-1], seed)
+        files = []
+        for i in range(args.count):
+            files.append("IMG_%04d.jpg" % i)
+            os.link(sources[i % len(sources)], os.path.join(folder, files[-1]))
+        with open(os.path.join(folder, "korvel0.htm"), "w") as template:
+            template.write("<KORVEL THUMBS>\n")
+        size = os.path.getsize(sources[0])
+        print("%d camera-like pictures of about %.1f MB, %d cores, best of %d, warm cache" % (
+            args.count, size / 1e6, cores, args.rounds))
+        subprocess.run(["cat"] + sources, stdout=subprocess.DEVNULL, check=True)  # warm
+
+        out = os.path.join(base, "out")
+        clear = lambda: shutil.rmtree(os.path.join(folder, "korvel-thumbs"), ignore_errors=True)
+        fresh_out = lambda: (shutil.rmtree(out, ignore_errors=True), os.makedirs(out))
+        first = best(args.rounds, [korvel], folder, clear)
+        memory = subprocess.run(["/usr/bin/time", "-f", "%M", korvel], cwd=folder, capture_output=True, text=True)
+        clear()
+        memory = subprocess.run(["/usr/bin/time", "-f", "%M", korvel], cwd=folder, capture_output=True, text=True)
+        peak = int(memory.stderr.strip().splitlines()[-1]) / 1024
+        second = best(args.rounds, [korvel], folder)
+        vips = best(args.rounds, ["vipsthumbnail", "-s", "120x", "-o", out + "/%s.jpg"] + files, folder, fresh_out)
+        vips_split = best(args.rounds, split(["vipsthumbnail", "-s", "120x", "-o", out + "/%s.jpg"], files, cores),
+                          folder, fresh_out)
+        gm = best(args.rounds, split(["gm", "mogrify", "-output-directory", out, "-size", "240x180",
+                                      "-thumbnail", "120x"], files, cores), folder, fresh_out)
+        floor = best(args.rounds, split(["djpeg", "-scale", "1/8", "-outfile", "/dev/null"], files, cores, 1), folder)
+        rows = [("korvel THUMBS, first run", first), ("korvel THUMBS, all current", second),
+                ("vipsthumbnail -s 120x", vips), ("vipsthumbnail, split over the cores", vips_split),
+                ("gm mogrify, split over the cores", gm), ("djpeg -scale 1/8, split (the floor)", floor)]
+        for name, seconds in rows:
+            print("%-38s %8.3f s  %6.1f ms a picture" % (name, seconds, seconds * 1000 / args.count))
+        print("korvel's first run: %.2f of vipsthumbnail's, %.2f of gm split, %.2f of the floor; peak RSS %.1f MiB" % (
+            first / vips, first / gm, first / floor, peak))
+
+        small = os.path.join(base, "small")
+        os.makedirs(small)
+        small_picture(os.path.join(base, "small.jpg"))
+        for i in range(args.small):
+            os.link(os.path.join(base, "small.jpg"), os.path.join(small, "P_%05d.jpg" % i))
+        subprocess.run([korvel], cwd=small, check=True)
+        plain = best(args.rounds, [korvel], small)
+        with open(os.path.join(small, "korvel0.htm"), "w") as template:
+            template.write("<KORVEL THUMBS>\n")
+        subprocess.run([korvel], cwd=small, check=True)
+        current = best(args.rounds, [korvel], small)
+        print("%d small pictures, thumbnails all current: THUMBS %.4f s, without %.4f s, ratio %.2f" % (
+            args.small, current, plain, current / plain))
+    finally:
+        shutil.rmtree(base, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
