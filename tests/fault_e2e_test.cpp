@@ -245,6 +245,30 @@ TEST_F(Failing, AnotherUsersLinksAreNotFollowed)
     }
 }
 
+// THUMBS follows no link of another user: not at korvel-thumbs, where the
+// run would write, nor at a picture, which it would read; the cells keep
+// their pictures and the page is made.
+TEST_F(Failing, ThumbnailsFollowNoLinkOfAnotherUser)
+{
+    const std::string mine = join_path(folder.root, "private");
+    const std::string thumbs = join_path(folder.path, "korvel-thumbs");
+    std::filesystem::create_directory(mine);
+    make_jpeg(folder.root, "secret.jpg", 400, 300, 1704190830);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n");
+    std::filesystem::create_symlink(join_path(folder.root, "secret.jpg"), join_path(folder.path, "spy.jpg"));
+    std::filesystem::create_symlink(mine, thumbs);
+    if (lchown(thumbs.c_str(), 4321, 4321) != 0 || lchown(join_path(folder.path, "spy.jpg").c_str(), 4321, 4321) != 0)
+        GTEST_SKIP() << "cannot give a link to another user here: " << std::strerror(errno);
+    EXPECT_EQ(run_korvel(folder.path).status, 0);
+    EXPECT_TRUE(folder_entries(mine).empty());
+    EXPECT_NE(read_file(page).find("<img src='spy.jpg'"), std::string::npos);
+    std::filesystem::remove(thumbs);
+    EXPECT_EQ(run_korvel(folder.path).status, 0);
+    EXPECT_TRUE(std::filesystem::is_directory(thumbs));
+    EXPECT_FALSE(file_exists(join_path(thumbs, "spy.jpg")));
+    EXPECT_NE(read_file(page).find("<img src='spy.jpg'"), std::string::npos);
+}
+
 // Whichever allocation of a whole run fails first, the run ends as every
 // failure does, or succeeds: never a crash, a word printed or a file left.
 TEST_F(Failing, EveryAllocationThatFails)
