@@ -6,7 +6,8 @@
 # nothing of the system's apt configuration.
 build_libjpeg_windows() {
     local root="$PWD/build/windows-libjpeg"
-    libjpeg_windows_flags=(-DJPEG_INCLUDE_DIR="$root/include" -DJPEG_LIBRARY="$root/lib/libjpeg.a")
+    libjpeg_windows_flags=(-DJPEG_INCLUDE_DIR="$root/include" -DJPEG_LIBRARY="$root/lib/libjpeg.a"
+        -DKORVEL_LIBJPEG_LICENSE="$root/LICENSE-libjpeg-turbo.md")
     [ -f "$root/lib/libjpeg.a" ] && return 0
     need_packages dpkg-dev nasm cmake make g++-mingw-w64-x86-64-posix libjpeg62-turbo-dev
     rm -rf "$root"
@@ -35,4 +36,6 @@ build_libjpeg_windows() {
     mkdir -p "$root/include" "$root/lib"
     cp "$tree"/jpeglib.h "$tree"/jmorecfg.h "$tree"/jerror.h "$root/build/jconfig.h" "$root/include/"
     cp "$root/build/libjpeg.a" "$root/lib/"
+    # Its licence goes with every copy of korvel.exe, which holds it.
+    cp "$tree/LICENSE.md" "$root/LICENSE-libjpeg-turbo.md"
 }

@@ -153,6 +153,7 @@ TEST(TemplatePage, ThumbnailsMadeOnce)
     const std::string c = read_file(join_path(thumbs, "c.jpg"));
 
     make_file(thumbs, "a.jpg", "current, so never rewritten", kJan2);
+    write_file(join_path(thumbs, std::string(".c.jpg") + kOwnTemporaryMark + "Left00Left00"), "a killed run's");
     make_jpeg(thumbs, "own.jpg", 200, 100, kJan2);
     write_file(join_path(thumbs, "notes.txt"), "the user's own");
     std::filesystem::remove(std::filesystem::u8path(join_path(folder.path, "b.jpg")));
