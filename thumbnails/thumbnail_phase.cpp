@@ -93,12 +93,13 @@ bool carries_mark(const std::string& start)
     return false;
 }
 
-bool is_picture_of(const ImageList& images, std::string_view name)
+// True when name is the thumbnail in place of one of the pictures.
+bool is_thumbnail_of_a_picture(const ImageList& images, std::string_view name)
 {
     // The pictures are in name order already.
     auto before = [](const ImageFile& image, std::string_view n) { return compare_names(image.name, n) < 0; };
     auto at = std::lower_bound(images.files.begin(), images.files.end(), name, before);
-    return at != images.files.end() && at->name == name;
+    return at != images.files.end() && at->name == name && at->thumbnail;
 }
 
 void remove_stale(ThumbnailFolder& folder, const ImageList& images)
@@ -109,7 +110,8 @@ void remove_stale(ThumbnailFolder& folder, const ImageList& images)
     remove_abandoned_thumbnails(folder, names);
     std::string start;
     for (const std::string& name : names)
-        if (!is_picture_of(images, name) && read_thumbnail_start(folder, name, 512, start) && carries_mark(start))
+        if (!is_thumbnail_of_a_picture(images, name) && read_thumbnail_start(folder, name, 512, start) &&
+            carries_mark(start))
             remove_thumbnail(folder, name);
 }
 

@@ -11,8 +11,9 @@
 constexpr const char* kThumbnailFolderName = "korvel-thumbs";
 
 // Makes the thumbnails that are missing or older than their pictures, on
-// every core, removes those whose pictures are gone (only files that carry
-// korvel's mark, and temporary ones that no run holds), and sets thumbnail
+// every core, removes those whose pictures are gone or make none any more
+// (only files that carry korvel's mark, and temporary ones that no run
+// holds), and sets thumbnail
 // on each picture that has one in place. Nothing fails: a picture without
 // a thumbnail keeps its full picture in the table, and so does every one
 // when the folder cannot be used. Memory stays bounded: the pictures are
