@@ -10,6 +10,7 @@
 
 #include "thumbnails/exif_orientation.h"
 #include "thumbnails/jpeg_codec.h"
+#include "support/test_support.h"
 #include "thumbnails/thumbnail_image.h"
 
 namespace {
@@ -18,29 +19,6 @@ struct Colour {
     int r, g, b;
 };
 const Colour kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
-
-std::string encoded(const std::vector<unsigned char>& rgb, unsigned width, unsigned height, const std::string& icc = "")
-{
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    EXPECT_TRUE(encode_jpeg(rgb.data(), width, height, 95, "test", icc.empty() ? nullptr : (const unsigned char*)icc.data(),
-                            static_cast<unsigned>(icc.size()), &out, &size));
-    std::string bytes(reinterpret_cast<char*>(out), size);
-    std::free(out);
-    return bytes;
-}
-
-// 240 by 160, a colour to each quarter: red, green above; blue, white below.
-std::string quarters_picture()
-{
-    std::vector<unsigned char> rgb;
-    for (unsigned y = 0; y < 160; ++y)
-        for (unsigned x = 0; x < 240; ++x) {
-            Colour c = y < 80 ? (x < 120 ? kRed : kGreen) : (x < 120 ? kBlue : kWhite);
-            rgb.insert(rgb.end(), {(unsigned char)c.r, (unsigned char)c.g, (unsigned char)c.b});
-        }
-    return encoded(rgb, 240, 160);
-}
 
 // The picture with an EXIF block of one entry, the orientation, after its
 // start marker.
@@ -93,7 +71,7 @@ bool near(Colour a, Colour b)
 // left, clockwise.
 TEST(Thumbnail, UprightInEveryOrientation)
 {
-    const std::string picture = quarters_picture();
+    const std::string picture = quarters_jpeg(240, 160);
     const Colour corners[9][4] = {{},
                                   {kRed, kGreen, kWhite, kBlue},  {kGreen, kRed, kBlue, kWhite},
                                   {kWhite, kBlue, kRed, kGreen},  {kBlue, kWhite, kGreen, kRed},
@@ -118,15 +96,14 @@ TEST(Thumbnail, UprightInEveryOrientation)
 // right thumbnail of makes none.
 TEST(Thumbnail, KeepsTheProfileAndRefusesWhatItCannotMake)
 {
-    std::vector<unsigned char> grey(240 * 160 * 3, 128);
     const std::string profile(300, '\x42');
     std::string thumbnail;
-    ASSERT_TRUE(made(encoded(grey, 240, 160, profile), thumbnail));
+    ASSERT_TRUE(made(quarters_jpeg(240, 160, profile), thumbnail));
     JpegHeader header = decode(thumbnail).header;
     EXPECT_EQ(std::string(reinterpret_cast<char*>(header.icc), header.icc_size), profile);
     std::free(header.icc);
 
-    const std::string picture = quarters_picture();
+    const std::string picture = quarters_jpeg(240, 160);
     std::string damaged = picture;
     for (std::size_t i = picture.size() / 2; i < picture.size() / 2 + 64; ++i)
         damaged[i] = '\xFF';
@@ -155,7 +132,7 @@ TEST(Thumbnail, KeepsTheProfileAndRefusesWhatItCannotMake)
     const std::string cmyk_picture(reinterpret_cast<char*>(out), size);
     std::free(out);
     for (const std::string& bad : {std::string("GIF89a not a picture"), picture.substr(0, picture.size() / 2),
-                                   damaged, huge, cmyk_picture, encoded(grey, 100, 160)}) {
+                                   damaged, huge, cmyk_picture, quarters_jpeg(100, 160)}) {
         EXPECT_FALSE(made(bad, thumbnail));
         EXPECT_EQ(thumbnail, "");
     }

@@ -26,23 +26,29 @@ std::string read_file(const std::string& path)
     return text.str();
 }
 
-void make_jpeg(const std::string& folder, const std::string& name, unsigned width, unsigned height,
-               std::int64_t modified)
+std::string quarters_jpeg(unsigned width, unsigned height, const std::string& icc)
 {
     std::vector<unsigned char> rgb;
     for (unsigned y = 0; y < height; ++y)
         for (unsigned x = 0; x < width; ++x) {
             bool top = y < height / 2, left = x < width / 2;
-            unsigned char r = top ? (left ? 255 : 0) : (left ? 0 : 255), g = top == left ? (top ? 0 : 255) : (top ? 255 : 0);
+            unsigned char r = top == left ? 255 : 0, g = left ? 0 : 255;
             rgb.insert(rgb.end(), {r, g, static_cast<unsigned char>(top ? 0 : 255)});
         }
     unsigned char* out = nullptr;
     unsigned long size = 0;
-    if (!encode_jpeg(rgb.data(), width, height, 90, "test", nullptr, 0, &out, &size))
-        throw std::runtime_error("cannot make " + name);
+    if (!encode_jpeg(rgb.data(), width, height, 95, "test", icc.empty() ? nullptr : (const unsigned char*)icc.data(),
+                     static_cast<unsigned>(icc.size()), &out, &size))
+        throw std::runtime_error("cannot make a picture");
     std::string bytes(reinterpret_cast<char*>(out), size);
     std::free(out);
-    make_file(folder, name, bytes, modified);
+    return bytes;
+}
+
+void make_jpeg(const std::string& folder, const std::string& name, unsigned width, unsigned height,
+               std::int64_t modified)
+{
+    make_file(folder, name, quarters_jpeg(width, height), modified);
 }
 
 std::vector<std::string> in_name_order(std::vector<std::string> names)

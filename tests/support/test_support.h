@@ -53,7 +53,10 @@ void make_picture(const std::string& folder, const std::string& name, std::uint6
 void make_file(const std::string& folder, const std::string& name, const std::string& content, std::int64_t modified);
 
 // A JPEG picture of width by height made by the library, in four colours
-// (red, green above; blue, white below), last written at modified.
+// (red, green above; blue, white below), with the colour profile icc.
+std::string quarters_jpeg(unsigned width, unsigned height, const std::string& icc = "");
+
+// The same as a file, last written at modified.
 void make_jpeg(const std::string& folder, const std::string& name, unsigned width, unsigned height,
                std::int64_t modified);
 
