@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/folder_listing.h"
 #include "platform/platform_file.h"
 
 struct ThumbnailFolder {
@@ -48,8 +49,9 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes);
 bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
                      std::int64_t modified);
 
-// The names in the folder; fails when it cannot be read to its end.
-bool list_thumbnail_folder(const ThumbnailFolder& folder, std::vector<std::string>& names);
+// The names in the folder (sizes and times not looked up); fails when it
+// cannot be read to its end.
+bool list_thumbnail_folder(const ThumbnailFolder& folder, FolderListing& names);
 
 // The first most bytes of name in the folder, a plain file opened without
 // following a link; fails otherwise.
@@ -61,6 +63,6 @@ void remove_thumbnail(ThumbnailFolder& folder, std::string_view name);
 
 // Removes the names among names that are temporary thumbnails of this
 // system's form and that no live run holds.
-void remove_abandoned_thumbnails(ThumbnailFolder& folder, const std::vector<std::string>& names);
+void remove_abandoned_thumbnails(ThumbnailFolder& folder, const FolderListing& names);
 
 #endif

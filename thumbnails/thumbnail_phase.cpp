@@ -104,15 +104,15 @@ bool is_thumbnail_of_a_picture(const ImageList& images, std::string_view name)
 
 void remove_stale(ThumbnailFolder& folder, const ImageList& images)
 {
-    std::vector<std::string> names;
+    FolderListing names;
     if (!list_thumbnail_folder(folder, names))
         return;
     remove_abandoned_thumbnails(folder, names);
     std::string start;
-    for (const std::string& name : names)
-        if (!is_thumbnail_of_a_picture(images, name) && read_thumbnail_start(folder, name, 512, start) &&
+    for (const ListedFile& file : names.files)
+        if (!is_thumbnail_of_a_picture(images, file.name) && read_thumbnail_start(folder, file.name, 512, start) &&
             carries_mark(start))
-            remove_thumbnail(folder, name);
+            remove_thumbnail(folder, file.name);
 }
 
 }  // namespace

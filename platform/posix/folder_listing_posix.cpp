@@ -13,11 +13,16 @@
 #include <cerrno>
 #include <thread>
 
+#include "platform/posix/folder_entries.h"
 #include "platform/posix/link_chain.h"
 
 bool read_folder(FolderListing& listing)
 {
-    DIR* dir = opendir(".");
+    return read_entries(opendir("."), listing);
+}
+
+bool read_entries(DIR* dir, FolderListing& listing)
+{
     if (!dir)
         return false;
     for (;;) {

@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include "platform/platform_shared.h"
+#include "platform/posix/folder_entries.h"
 #include "platform/posix/link_chain.h"
 #include "platform/posix/temporary_files.h"
 #include "platform/signal_cleanup.h"
@@ -136,24 +137,9 @@ bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::
     return written;
 }
 
-bool list_thumbnail_folder(const ThumbnailFolder& folder, std::vector<std::string>& names)
+bool list_thumbnail_folder(const ThumbnailFolder& folder, FolderListing& names)
 {
-    DIR* dir = fdopendir(openat(folder_of(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir)
-        return false;
-    for (;;) {
-        errno = 0;
-        struct dirent* entry = readdir(dir);
-        if (!entry)
-            break;
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-            continue;
-        names.emplace_back(name);
-    }
-    bool read_to_end = errno == 0;
-    closedir(dir);
-    return read_to_end;
+    return read_entries(fdopendir(openat(folder_of(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), names);
 }
 
 bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
@@ -177,11 +163,11 @@ void remove_thumbnail(ThumbnailFolder& folder, std::string_view name)
         folder.changed = true;
 }
 
-void remove_abandoned_thumbnails(ThumbnailFolder& folder, const std::vector<std::string>& names)
+void remove_abandoned_thumbnails(ThumbnailFolder& folder, const FolderListing& names)
 {
-    for (const std::string& name : names)
-        if (is_any_temporary_name(name)) {
-            remove_if_abandoned(folder_of(folder), name.c_str());
+    for (const ListedFile& file : names.files)
+        if (is_any_temporary_name(file.name)) {
+            remove_if_abandoned(folder_of(folder), file.name.data());  // followed by a zero byte
             folder.changed = true;
         }
 }

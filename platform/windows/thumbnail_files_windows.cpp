@@ -131,7 +131,7 @@ bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::
     return written;
 }
 
-bool list_thumbnail_folder(const ThumbnailFolder& folder, std::vector<std::string>& names)
+bool list_thumbnail_folder(const ThumbnailFolder& folder, FolderListing& names)
 {
     WIN32_FIND_DATAW found;
     HANDLE listing = FindFirstFileExW(wide(folder.path + "*").c_str(), FindExInfoBasic, &found,
@@ -142,7 +142,7 @@ bool list_thumbnail_folder(const ThumbnailFolder& folder, std::vector<std::strin
         std::string name;
         append_utf8_of_utf16(name, found.cFileName, std::wcslen(found.cFileName));
         if (name != "." && name != "..")
-            names.push_back(name);
+            add_listed_file(names, name, 0, 0);
     } while (FindNextFileW(listing, &found));
     bool read_to_end = GetLastError() == ERROR_NO_MORE_FILES;
     FindClose(listing);
@@ -173,11 +173,11 @@ void remove_thumbnail(ThumbnailFolder& folder, std::string_view name)
         folder.changed = true;
 }
 
-void remove_abandoned_thumbnails(ThumbnailFolder& folder, const std::vector<std::string>& names)
+void remove_abandoned_thumbnails(ThumbnailFolder& folder, const FolderListing& names)
 {
     // A live run's file is open without delete sharing, so it cannot be
     // deleted, and stays.
-    for (const std::string& name : names)
-        if (is_any_temporary_name(name))
-            remove_thumbnail(folder, name);
+    for (const ListedFile& file : names.files)
+        if (is_any_temporary_name(file.name))
+            remove_thumbnail(folder, file.name);
 }
