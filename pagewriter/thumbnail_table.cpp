@@ -26,7 +26,7 @@ std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, 
         put_text(page, "<td width='60' height='60'><a href='#");
         put_number(page, number);
         put_text(page, "'><img src='");
-        if (!options.full_size_thumbnails && image.thumbnail) {
+        if (image.thumbnail) {  // set only when the marker asked for THUMBS
             put_text(page, kThumbnailFolderName);
             put_text(page, "/");
         }

@@ -71,6 +71,10 @@ std::string folder_part(const std::string& path);
 // is.
 std::string temporary_pattern_of(const std::string& target);
 
+// A seed for fill_random_letters: from the system's random source where it
+// has one, else from the time and the process. Each platform's own.
+std::uint64_t random_seed();
+
 // Puts twelve letters or digits in place of the X at the end of path, drawn
 // from seed, which moves on.
 void fill_random_letters(std::string& path, std::uint64_t& seed);

@@ -4,7 +4,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <cerrno>
 #include <thread>
 
+#include "platform/helper_threads.h"
 #include "platform/posix/folder_entries.h"
 #include "platform/posix/link_chain.h"
 
@@ -132,9 +132,7 @@ bool look_up_files(FolderListing& listing)
     if (listing.files.size() >= kParallelFrom) {
         // The ending signals are for the main thread, which alone holds
         // anything they must clean up.
-        sigset_t all, old;
-        sigfillset(&all);
-        pthread_sigmask(SIG_BLOCK, &all, &old);
+        begin_helper_starts();
         for (unsigned i = 1; i < kLookupThreads; ++i) {
             try {
                 helpers.emplace_back(look_up_slices, std::ref(lookup));
@@ -142,7 +140,7 @@ bool look_up_files(FolderListing& listing)
                 break;  // no thread or no memory: fewer threads, or none, do the same work
             }
         }
-        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+        end_helper_starts();
     }
     look_up_slices(lookup);
     for (std::thread& helper : helpers)

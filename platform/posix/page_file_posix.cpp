@@ -51,17 +51,6 @@ bool still_named(int fd, int dir_fd, const char* name)
            held.st_ino == named.st_ino;
 }
 
-std::uint64_t random_seed()
-{
-    std::uint64_t seed = 0;
-    if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof seed)) {
-        struct timespec now;
-        clock_gettime(CLOCK_REALTIME, &now);
-        seed = static_cast<std::uint64_t>(now.tv_nsec) * 2654435761u ^ static_cast<std::uint64_t>(getpid());
-    }
-    return seed;
-}
-
 // Makes and locks the temporary file with the permission bits given (the
 // system takes off the umask, or applies the folder's default access list,
 // as for any new file), and holds it for the signal handler, all within one
@@ -95,6 +84,17 @@ int create_held_file(PageFile& page, const std::string& pattern, mode_t mode)
 }
 
 }  // namespace
+
+std::uint64_t random_seed()
+{
+    std::uint64_t seed = 0;
+    if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof seed)) {
+        struct timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        seed = static_cast<std::uint64_t>(now.tv_nsec) * 2654435761u ^ static_cast<std::uint64_t>(getpid());
+    }
+    return seed;
+}
 
 void remove_if_abandoned(int dir_fd, const char* name)
 {

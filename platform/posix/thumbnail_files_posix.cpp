@@ -5,12 +5,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <ctime>
 
 #include "platform/platform_shared.h"
 #include "platform/posix/folder_entries.h"
@@ -110,9 +108,7 @@ bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::
 {
     const std::string target(name);
     std::string temporary = temporary_pattern_of(target);
-    std::uint64_t seed = 0;
-    if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof seed))
-        seed = static_cast<std::uint64_t>(std::time(nullptr)) ^ static_cast<std::uint64_t>(getpid()) << 32;
+    std::uint64_t seed = random_seed();
     fill_random_letters(temporary, seed);
     const int dir = folder_of(folder);
     struct timespec times[2];

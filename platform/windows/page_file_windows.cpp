@@ -47,6 +47,11 @@ std::wstring nt_path_of(const std::wstring& path)
 
 }  // namespace
 
+std::uint64_t random_seed()
+{
+    return GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
+}
+
 std::string rename_information(const std::wstring& path)
 {
     std::wstring target = nt_path_of(path);
@@ -81,7 +86,7 @@ bool begin_page(PageFile& page, const char* name)
     // A dot-name that does not end in ".jpg", in the page's folder: never a
     // picture.
     const std::string pattern = temporary_pattern_of(page.target);
-    std::uint64_t seed = GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
+    std::uint64_t seed = random_seed();
     for (int attempt = 0; attempt < 100; ++attempt) {
         page.temporary = pattern;
         fill_random_letters(page.temporary, seed);

@@ -105,7 +105,7 @@ bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::
                      std::int64_t modified)
 {
     std::string temporary = temporary_pattern_of(folder.path + std::string(name));
-    std::uint64_t seed = GetTickCount64() * 2654435761u ^ GetCurrentProcessId();
+    std::uint64_t seed = random_seed();
     fill_random_letters(temporary, seed);
     const std::wstring temporary_path = wide(temporary);
     const std::string rename = rename_information(path_in(folder, name));
