@@ -1,7 +1,5 @@
 #include "pagewriter/thumbnail_table.h"
 
-#include "thumbnails/thumbnail_phase.h"
-
 namespace {
 constexpr unsigned kRowWidth = 12;
 constexpr const char* kRowStart = "<tr align='center' valign='center'>\n";

@@ -19,7 +19,7 @@ build_libjpeg_windows() {
     done
     touch "$root/apt/source.list"
     [ -f /etc/apt/sources.list ] && sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >"$root/apt/source.list"
-    local apt=(-o Dir::Etc::SourceList="$root/apt/source.list" -o Dir::Etc::SourceParts="$root/apt/parts"
+    local apt=("${apt_lock_wait[@]}" -o Dir::Etc::SourceList="$root/apt/source.list" -o Dir::Etc::SourceParts="$root/apt/parts"
         -o Dir::State::Lists="$root/apt/lists" -o Dir::Cache="$root/apt/cache")
     apt-get "${apt[@]}" update >"$root/apt.log" 2>&1
     # The version of the library the Linux build links.

@@ -1,5 +1,8 @@
 # Installs the Debian packages named as arguments that are not installed yet.
-# Sourced by the other scripts.
+# Sourced by the other scripts. On a fresh machine an automatic update often
+# holds the package manager's lock for minutes: apt-get waits for it, up
+# to 15 minutes, instead of failing.
+apt_lock_wait=(-o DPkg::Lock::Timeout=900)
 need_packages() {
     local missing=()
     for package in "$@"; do
@@ -8,6 +11,6 @@ need_packages() {
     [ ${#missing[@]} -eq 0 ] && return 0
     local sudo=()
     [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+    "${sudo[@]}" apt-get "${apt_lock_wait[@]}" update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get "${apt_lock_wait[@]}" install -y --no-install-recommends "${missing[@]}"
 }

@@ -39,6 +39,14 @@ void set_up(ErrorJump& jump)
     jump.manager.emit_message = jump_on_warning;
 }
 
+// Ends decoding, as an error does, once the picture has had its share of
+// scans. The library calls this as it reads, scan after scan.
+extern "C" void limit_scans(j_common_ptr cinfo)
+{
+    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMostScans)
+        std::longjmp(reinterpret_cast<ErrorJump*>(cinfo->err)->back, 1);
+}
+
 constexpr int kExifMarker = JPEG_APP0 + 1;
 constexpr int kIccMarker = JPEG_APP0 + 2;
 
@@ -66,6 +74,7 @@ bool read_jpeg_header(const unsigned char* data, std::size_t size, JpegHeader& h
     header.height = cinfo.image_height;
     header.rgb_possible = cinfo.jpeg_color_space == JCS_GRAYSCALE || cinfo.jpeg_color_space == JCS_YCbCr ||
                           cinfo.jpeg_color_space == JCS_RGB;
+    header.progressive = cinfo.progressive_mode != 0;
     for (jpeg_saved_marker_ptr marker = cinfo.marker_list; marker; marker = marker->next)
         if (marker->marker == kExifMarker && header.orientation == 1)
             header.orientation = exif_orientation(marker->data, marker->data_length);
@@ -98,6 +107,9 @@ bool decode_jpeg(const unsigned char* data, std::size_t size, unsigned denominat
         return false;
     }
     jpeg_create_decompress(&cinfo);
+    jpeg_progress_mgr progress = {};
+    progress.progress_monitor = limit_scans;
+    cinfo.progress = &progress;
     // Without a backing store, a request past this ends decoding with an
     // error rather than taking the memory.
     cinfo.mem->max_memory_to_use = static_cast<long>(memory_limit);

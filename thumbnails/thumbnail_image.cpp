@@ -1,61 +1,26 @@
-// The recipe: read the header, choose the scale, decode, reduce, turn
-// upright, encode. Integer arithmetic throughout, so that every system
+// The recipe: read the header, choose the scale, decode, reduce (Lanczos-3),
+// turn upright, encode. Integer arithmetic throughout, so that every system
 // makes the same bytes.
 #include "thumbnails/thumbnail_image.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 #include "thumbnails/jpeg_codec.h"
+#include "thumbnails/resample.h"
 
 namespace {
 
 constexpr int kQuality = 80;
 
-struct Pixels {
-    unsigned width = 0;
-    unsigned height = 0;
-    std::vector<unsigned char> rgb;  // three bytes a pixel, row after row
-};
+// Held while a progressive picture decodes.
+std::mutex progressive_turn;
 
 // Orientations 5 to 8 turn the picture a quarter: its width is its height.
 bool turns_quarter(int orientation)
 {
     return orientation >= 5;
-}
-
-// The area average of from into a picture of width by height: each pixel
-// is the mean of the source pixels its area covers, whole pixels counted.
-Pixels reduce(const Pixels& from, unsigned width, unsigned height)
-{
-    Pixels to;
-    to.width = width;
-    to.height = height;
-    to.rgb.resize(std::size_t{width} * height * 3);
-    for (unsigned y = 0; y < height; ++y) {
-        unsigned y0 = static_cast<unsigned>(std::size_t{y} * from.height / height);
-        unsigned y1 = static_cast<unsigned>(std::size_t{y + 1} * from.height / height);
-        y1 = y1 > y0 ? y1 : y0 + 1;
-        for (unsigned x = 0; x < width; ++x) {
-            unsigned x0 = static_cast<unsigned>(std::size_t{x} * from.width / width);
-            unsigned x1 = static_cast<unsigned>(std::size_t{x + 1} * from.width / width);
-            x1 = x1 > x0 ? x1 : x0 + 1;
-            unsigned long sum[3] = {0, 0, 0};
-            for (unsigned sy = y0; sy < y1; ++sy) {
-                const unsigned char* p = &from.rgb[(std::size_t{sy} * from.width + x0) * 3];
-                for (unsigned sx = x0; sx < x1; ++sx, p += 3) {
-                    sum[0] += p[0];
-                    sum[1] += p[1];
-                    sum[2] += p[2];
-                }
-            }
-            unsigned long count = static_cast<unsigned long>(y1 - y0) * (x1 - x0);
-            unsigned char* q = &to.rgb[(std::size_t{y} * width + x) * 3];
-            for (int c = 0; c < 3; ++c)
-                q[c] = static_cast<unsigned char>((sum[c] + count / 2) / count);
-        }
-    }
-    return to;
 }
 
 // The picture as EXIF's orientation says it is shown.
@@ -143,9 +108,18 @@ bool make_from_header(const unsigned char* data, std::size_t size, const JpegHea
     if (bytes > kDecodingMostBytes)
         return false;
     decoded.rgb.resize(bytes);
-    if (!decode_jpeg(data, size, denominator, kDecodingMostBytes, decoded.rgb.data()))
+    bool read = false;
+    if (header.progressive) {
+        // All its coefficients at once: the one progressive picture that
+        // may take the larger budget, while the others wait their turn.
+        std::lock_guard<std::mutex> turn(progressive_turn);
+        read = decode_jpeg(data, size, denominator, kProgressiveDecodingMostBytes, decoded.rgb.data());
+    } else {
+        read = decode_jpeg(data, size, denominator, kDecodingMostBytes, decoded.rgb.data());
+    }
+    if (!read)
         return false;
-    Pixels shown = turn_upright(reduce(decoded, width, height), header.orientation);
+    Pixels shown = turn_upright(resample_lanczos3(decoded, width, height), header.orientation);
     unsigned char* encoded = nullptr;
     unsigned long encoded_size = 0;
     if (!encode_jpeg(shown.rgb.data(), shown.width, shown.height, kQuality, comment.c_str(), header.icc,

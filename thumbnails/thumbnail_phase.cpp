@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "pagewriter/thumbnail_table.h"
 #include "platform/helper_threads.h"
 #include "platform/thumbnail_files.h"
 #include "thumbnails/thumbnail_image.h"

@@ -8,8 +8,6 @@
 
 #include "pagewriter/image_listing.h"
 
-constexpr const char* kThumbnailFolderName = "korvel-thumbs";
-
 // Makes the thumbnails that are missing or older than their pictures, on
 // every core, removes those whose pictures are gone or make none any more
 // (only files that carry korvel's mark, and temporary ones that no run

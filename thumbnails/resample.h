@@ -1,0 +1,24 @@
+// Reducing a picture to a smaller size with the Lanczos-3 filter, as
+// libvips and Pillow reduce: sharp where an area average blurs, with no
+// aliasing of fine stripes. Integer arithmetic, so that every system makes
+// the same bytes; nothing fails but memory, which throws.
+#ifndef KORVEL_THUMBNAILS_RESAMPLE_H
+#define KORVEL_THUMBNAILS_RESAMPLE_H
+
+#include <vector>
+
+// A picture in memory: RGB, three bytes a pixel, row after row.
+struct Pixels {
+    unsigned width = 0;
+    unsigned height = 0;
+    std::vector<unsigned char> rgb;
+};
+
+// The picture from resampled to width by height (each at least 1), in two
+// passes, along the rows and then down the columns. The filter's support
+// widens with the reduction (three source pixels times the factor on each
+// side of a pixel's centre), so it serves any factor: 1/8-decoded to a
+// thumbnail, or a camera's picture to a web-size view.
+Pixels resample_lanczos3(const Pixels& from, unsigned width, unsigned height);
+
+#endif
