@@ -14,10 +14,17 @@
 
 // One entry of a folder listing.
 struct ListedFile {
-    std::string_view name;      // into the listing's name blocks, followed there by a zero byte
-    std::uint64_t size = 0;     // known once the entry is looked up
-    std::int64_t modified = 0;  // seconds since the epoch, likewise
-    bool thumbnail = false;     // a thumbnail of it is in place (set by the thumbnails)
+    std::string_view name;                   // into the listing's name blocks, followed there by a zero byte
+    std::uint64_t size = 0;                  // known once the entry is looked up
+    std::int64_t modified = 0;               // seconds since the epoch, likewise
+    std::uint32_t modified_nanoseconds = 0;  // and the rest of that time, as finely as the system keeps it
+    bool thumbnail = false;                  // a thumbnail of it is in place (set by the thumbnails)
+    // What tells this file from another under the same name, of the same
+    // size and time: on POSIX its device, inode and status change time,
+    // mixed into one number (a file moved onto the name, copied over it or
+    // rewritten with its old time set back changes it); 0 on Windows, where
+    // the listing does not say.
+    std::uint64_t stamp = 0;
 };
 
 // The entries of a folder in the order the system lists them, never sorted.

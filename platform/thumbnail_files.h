@@ -9,11 +9,14 @@
 // failure leaves no temporary file, a kill may, and
 // remove_abandoned_thumbnails removes what no live run holds. No link is
 // followed inside the folder; the folder, and a picture, are reached
-// through the links of the running user's own (or root's) only.
+// through the links of the running user's own (or root's) only; the folder
+// is the running user's own (or root's), and a file in it that is not the
+// user's own is never read or taken for korvel's.
 #ifndef KORVEL_PLATFORM_THUMBNAIL_FILES_H
 #define KORVEL_PLATFORM_THUMBNAIL_FILES_H
 
 #include <cstddef>
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,26 +29,39 @@ struct ThumbnailFolder {
     PlatformFile folder;   // POSIX: the folder, open; Windows: unused
     std::string path;      // Windows: the folder's path, with a separator at its end
     bool changed = false;  // a thumbnail was written or removed: the folder is flushed at its close
+    bool shared = false;   // others than its owner may write in it, so a file there may be theirs
 };
 
 // Opens the folder name of the current folder, making it as the shell makes
 // a folder when it is not there. Fails when it is no folder, is reached
-// through another user's link, or cannot be made or opened.
+// through another user's link, belongs to another user than the running
+// one or root (someone else's folder is never used: in a folder that
+// anyone may write, another user could make it first), or cannot be made
+// or opened.
 bool open_thumbnail_folder(ThumbnailFolder& folder, const char* name);
 void close_thumbnail_folder(ThumbnailFolder& folder);
 
-// True when name in the folder is a plain file (no link) last written at
-// modified (seconds since the epoch): a stat, nothing opened.
-bool is_thumbnail_current(const ThumbnailFolder& folder, std::string_view name, std::int64_t modified);
+// True when name in the folder is a plain file (no link) of the running
+// user's own: a stat, nothing opened. (On Windows: of the user's, the
+// administrators' or the system's, and no reparse point.)
+bool is_own_thumbnail(const ThumbnailFolder& folder, std::string_view name);
+
+// The bytes the running user may still write on the folder's file system;
+// the largest number when the system cannot say.
+std::uint64_t room_left(const ThumbnailFolder& folder);
 
 // Reads the picture name of the current folder whole into bytes. Fails when
 // it is reached through another user's link, is no plain file, is larger
 // than most bytes, or cannot be read.
 bool read_picture(std::string_view name, std::size_t most, std::string& bytes);
 
-// Puts bytes in place as the thumbnail name, last written at modified, with
-// what the system gives a new file there. Fails, leaving the name as it
-// was and no temporary file, when any step fails (no space left, say).
+// For write_thumbnail: the file keeps the time it was written at.
+constexpr std::int64_t kTimeOfWriting = INT64_MIN;
+
+// Puts bytes in place as the file name in the folder, last written at
+// modified (or kTimeOfWriting), with what the system gives a new file
+// there. Fails, leaving the name as it was and no temporary file, when any
+// step fails (no space left, say).
 bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
                      std::int64_t modified);
 
@@ -53,10 +69,16 @@ bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::
 // cannot be read to its end.
 bool list_thumbnail_folder(const ThumbnailFolder& folder, FolderListing& names);
 
-// The first most bytes of name in the folder, a plain file opened without
-// following a link; fails otherwise.
+// The first most bytes of name in the folder, a plain file of the running
+// user's own (as is_own_thumbnail says) opened without following a link;
+// fails otherwise.
 bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
                           std::string& bytes);
+
+// The same file whole, with modified set to its time of last writing, in
+// seconds; fails too when it holds more than most bytes.
+bool read_thumbnail_whole(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
+                          std::string& bytes, std::int64_t& modified);
 
 // Removes name from the folder; nothing is reported.
 void remove_thumbnail(ThumbnailFolder& folder, std::string_view name);

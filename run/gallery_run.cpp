@@ -14,6 +14,61 @@
 namespace {
 constexpr const char* kPageName = "index.html";
 constexpr const char* kTemplateName = "korvel0.htm";
+
+// No template is the usual case. One that is there but cannot be opened
+// would cost the page its frame, and one that is no plain file (a FIFO, a
+// device, a folder) could block the run or never end: both fail.
+bool open_template(GalleryRun& run)
+{
+    OpenResult opened = open_input_file(run.template_file, kTemplateName);
+    if (opened == OpenResult::failed || opened == OpenResult::not_a_file)
+        return false;
+    run.template_open = opened == OpenResult::opened;
+    run.template_source = TemplateSource();
+    run.template_source.file = run.template_open ? &run.template_file : nullptr;
+    run.line_number = 0;
+    run.marker_rest.clear();
+    return true;
+}
+
+// Writes the whole page from the template, open, and puts it in place.
+// On the first try, with thumbnails, the thumbnails are made once the
+// marker has said whether it wants them, and what killed runs left (the
+// leftovers) is removed once this run holds its own temporary page.
+bool write_page(GalleryRun& run, ImageList& images, ThumbnailWork* thumbnails,
+                const std::vector<std::string>* leftovers)
+{
+    run.page_file = PageFile();
+    if (!begin_page(run.page_file, kPageName)) {
+        if (run.template_open)
+            close_input_file(run.template_file);
+        return false;
+    }
+    run.page = PageSink();
+    run.page.file = &run.page_file.file;
+    if (leftovers)
+        remove_abandoned_pages(run.page_file, *leftovers);
+
+    PageOptions options;
+    if (run.template_open)
+        copy_template_head(run, options);
+    else
+        write_default_header(run.page, run.folder_name);
+    if (thumbnails && !options.full_size_thumbnails)
+        make_thumbnails(images, *thumbnails);
+    write_thumbnail_table(run.page, options, images);
+    write_image_entries(run.page, options, images);
+    if (run.template_open)
+        copy_template_tail(run);
+    write_credit_footer(run.page);
+
+    if (!flush_sink(run.page) || run.template_source.failed) {
+        abandon_page(run.page_file);
+        return false;
+    }
+    return commit_page(run.page_file);
+}
+
 // The phases of a run, in order; run_gallery catches what they throw.
 int run_phases(GalleryRun& run)
 {
@@ -35,46 +90,18 @@ int run_phases(GalleryRun& run)
     std::string cwd;
     if (get_current_directory(cwd))
         run.folder_name = folder_name_of(cwd, kPathSeparator);
-
-    // No template is the usual case. One that is there but cannot be opened
-    // would cost the page its frame, and one that is no plain file (a FIFO,
-    // a device, a folder) could block the run or never end: both fail the
-    // run before the page is touched.
-    OpenResult opened = open_input_file(run.template_file, kTemplateName);
-    if (opened == OpenResult::failed || opened == OpenResult::not_a_file)
+    if (!open_template(run))
         return -1;
-    run.template_open = opened == OpenResult::opened;
 
-    if (!begin_page(run.page_file, kPageName)) {
-        if (run.template_open)
-            close_input_file(run.template_file);
-        return -1;
-    }
-    run.page.file = &run.page_file.file;
-    remove_abandoned_pages(run.page_file, leftovers);
-
-    PageOptions options;
-    if (run.template_open) {
-        run.template_source.file = &run.template_file;
-        copy_template_head(run, options);
-    } else {
-        write_default_header(run.page, run.folder_name);
-    }
-
-    // The thumbnails, once the marker has said whether it wants them.
-    if (!options.full_size_thumbnails)
-        make_thumbnails(images);
-    write_thumbnail_table(run.page, options, images);
-    write_image_entries(run.page, options, images);
-    if (run.template_open)
-        copy_template_tail(run);
-    write_credit_footer(run.page);
-
-    if (!flush_sink(run.page) || run.template_source.failed) {
-        abandon_page(run.page_file);
-        return -1;
-    }
-    return commit_page(run.page_file) ? 0 : -1;
+    ThumbnailWork thumbnails;
+    bool written = write_page(run, images, &thumbnails, &leftovers);
+    // A page that did not fit beside this run's new thumbnails is written
+    // again in their room, those cells on their full pictures: a thumbnail
+    // is never a reason to lose the page.
+    if (!written && give_up_new_thumbnails(images, thumbnails))
+        written = open_template(run) && write_page(run, images, nullptr, nullptr);
+    finish_thumbnails(images, thumbnails, written);
+    return written ? 0 : -1;
 }
 
 }  // namespace

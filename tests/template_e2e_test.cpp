@@ -2,12 +2,14 @@
 // byte for byte.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "support/expected_page.h"
 #include "support/test_support.h"
+#include "thumbnails/jpeg_codec.h"
 
 namespace {
 
@@ -149,7 +151,7 @@ TEST(TemplatePage, ThumbnailsMadeOnce)
     const std::string page = read_file(join_path(folder.path, "index.html"));
     EXPECT_NE(page.find("<a href='#1'><img src='korvel-thumbs/a.jpg' alt='a' border='0' width='60'>"), std::string::npos);
     EXPECT_NE(page.find("<img src='broken.jpg' alt='broken'"), std::string::npos);
-    EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
+    EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{".korvel-record", "a.jpg", "b.jpg", "c.jpg"}));
     const std::string c = read_file(join_path(thumbs, "c.jpg"));
 
     make_file(thumbs, "a.jpg", "current, so never rewritten", kJan2);
@@ -159,7 +161,126 @@ TEST(TemplatePage, ThumbnailsMadeOnce)
     std::filesystem::remove(std::filesystem::u8path(join_path(folder.path, "b.jpg")));
     make_jpeg(folder.path, "c.jpg", 300, 400, kJan2 + 60);
     ASSERT_EQ(run_korvel(folder.path).status, 0);
-    EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{"a.jpg", "c.jpg", "notes.txt", "own.jpg"}));
+    EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{".korvel-record", "a.jpg", "c.jpg", "notes.txt", "own.jpg"}));
     EXPECT_EQ(read_file(join_path(thumbs, "a.jpg")), "current, so never rewritten");
     EXPECT_NE(read_file(join_path(thumbs, "c.jpg")), c);
+}
+
+namespace {
+
+// The colour at the middle of a thumbnail that korvel made, or black when
+// there is none.
+struct Shade {
+    int r = 0, g = 0, b = 0;
+};
+Shade middle_of(const std::string& path)
+{
+    const std::string jpeg = read_file(path);
+    const unsigned char* data = reinterpret_cast<const unsigned char*>(jpeg.data());
+    JpegHeader header;
+    Shade shade;
+    unsigned width = 0, height = 0;
+    if (!read_jpeg_header(data, jpeg.size(), header))
+        return shade;
+    std::free(header.icc);
+    scaled_size(header, 1, width, height);
+    std::vector<unsigned char> rgb(std::size_t{width} * height * 3);
+    if (decode_jpeg(data, jpeg.size(), 1, 64 << 20, rgb.data())) {
+        const unsigned char* p = &rgb[(std::size_t{height / 2} * width + width / 2) * 3];
+        shade = {p[0], p[1], p[2]};
+    }
+    return shade;
+}
+
+bool near(Shade a, const JpegRecipe& b)
+{
+    return std::abs(a.r - b.r) < 24 && std::abs(a.g - b.g) < 24 && std::abs(a.b - b.b) < 24;
+}
+
+bool shows_thumbnail(const std::string& page, const std::string& name)
+{
+    return page.find("<img src='korvel-thumbs/" + name + "'") != std::string::npos;
+}
+
+}  // namespace
+
+// Progressive pictures of a camera's size get thumbnails, as baseline ones
+// do; a progressive picture whose scan repeats past any real picture's
+// keeps itself, and so does the page.
+TEST(TemplatePage, ThumbnailsOfProgressivePictures)
+{
+    struct Case {
+        const char* name;
+        unsigned width, height;
+        JpegRecipe recipe;
+        bool thumbnail;
+    };
+    JpegRecipe full, half, bomb;
+    full.progressive = half.progressive = bomb.progressive = true;
+    full.subsampled = false;
+    bomb.repeats = 200;
+    const Case cases[] = {{"full-colour.jpg", 4000, 3000, full, true},
+                          {"camera.jpg", 6000, 4000, half, true},
+                          {"bomb.jpg", 800, 600, bomb, false}};
+    TempFolder folder("Trip");
+    for (const Case& c : cases)
+        make_file(folder.path, c.name, recipe_jpeg(c.width, c.height, c.recipe), kJan2);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n");
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    const std::string page = read_file(join_path(folder.path, "index.html"));
+    for (const Case& c : cases) {
+        EXPECT_EQ(shows_thumbnail(page, c.name), c.thumbnail) << c.name;
+        if (c.thumbnail)
+            EXPECT_TRUE(near(middle_of(join_path(folder.path, std::string("korvel-thumbs/") + c.name)), c.recipe));
+        else
+            EXPECT_NE(page.find(std::string("<img src='") + c.name + "'"), std::string::npos) << c.name;
+    }
+}
+
+// Each cell shows its own picture's thumbnail, whatever was done to the
+// pictures between two runs with times that cannot tell: rewritten within
+// the same second, swapped by name, copied over one another with the old
+// time kept; and a damaged record only costs making them again.
+TEST(TemplatePage, ThumbnailsFollowTheirPictures)
+{
+    TempFolder folder("Trip");
+    const std::string thumbs = join_path(folder.path, "korvel-thumbs");
+    JpegRecipe red, blue, green;
+    red.pad_to = blue.pad_to = green.pad_to = 8192;  // all of one size
+    blue.r = 40, blue.b = 200;
+    green.r = 40, green.g = 200;
+    auto put = [&](const char* name, const JpegRecipe& recipe, std::uint32_t nanoseconds) {
+        make_file(folder.path, name, recipe_jpeg(400, 300, recipe), kJan2, nanoseconds);
+    };
+    auto run_and_expect = [&](const char* step, std::vector<std::pair<const char*, JpegRecipe>> shown) {
+        ASSERT_EQ(run_korvel(folder.path).status, 0) << step;
+        const std::string page = read_file(join_path(folder.path, "index.html"));
+        for (const auto& [name, recipe] : shown) {
+            EXPECT_TRUE(shows_thumbnail(page, name)) << step << ": " << name;
+            EXPECT_TRUE(near(middle_of(join_path(thumbs, name)), recipe)) << step << ": " << name;
+        }
+    };
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n");
+    put("a.jpg", red, 250000000);
+    put("b.jpg", blue, 0);
+    put("c.jpg", green, 0);
+    run_and_expect("first", {{"a.jpg", red}, {"b.jpg", blue}, {"c.jpg", green}});
+
+    put("a.jpg", blue, 750000000);
+    run_and_expect("rewritten within the second", {{"a.jpg", blue}});
+
+    std::filesystem::rename(std::filesystem::u8path(join_path(folder.path, "b.jpg")),
+                            std::filesystem::u8path(join_path(folder.path, "swap.tmp")));
+    std::filesystem::rename(std::filesystem::u8path(join_path(folder.path, "c.jpg")),
+                            std::filesystem::u8path(join_path(folder.path, "b.jpg")));
+    std::filesystem::rename(std::filesystem::u8path(join_path(folder.path, "swap.tmp")),
+                            std::filesystem::u8path(join_path(folder.path, "c.jpg")));
+    run_and_expect("swapped by name", {{"b.jpg", green}, {"c.jpg", blue}});
+
+    put("c.jpg", red, 0);  // copied over with the time it had
+    run_and_expect("copied over", {{"b.jpg", green}, {"c.jpg", red}});
+
+    write_file(join_path(thumbs, ".korvel-record"), "korvel thumbnail record 1\n+ 8192 0 0 0 0 1 1 5 a.jpg\n");
+    make_file(thumbs, "a.jpg", recipe_jpeg(120, 90, green), kJan2);  // and a.jpg's thumbnail not the one made
+    run_and_expect("with a damaged record", {{"a.jpg", blue}, {"b.jpg", green}, {"c.jpg", red}});
 }

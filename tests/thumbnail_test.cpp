@@ -60,7 +60,9 @@ Decoded decode(const std::string& jpeg)
 
 bool made(const std::string& picture, std::string& thumbnail)
 {
-    return make_thumbnail(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), "korvel", thumbnail);
+    ShownSize shown;
+    return make_thumbnail(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), "korvel", thumbnail,
+                          shown);
 }
 
 bool near(Colour a, Colour b)

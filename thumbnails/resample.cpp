@@ -43,9 +43,9 @@ double lanczos3(double x)
 
 // Which source pixels make each output pixel, and how much.
 struct Taps {
-    std::vector<unsigned> first;      // per output pixel
-    std::vector<unsigned> count;      // per output pixel
-    std::vector<std::int32_t> weight; // per output pixel, `most` of them, the unused ones zero
+    std::vector<unsigned> first;       // per output pixel
+    std::vector<unsigned> count;       // per output pixel
+    std::vector<std::int32_t> weight;  // per output pixel, `most` of them, the unused ones zero
     unsigned most = 0;
 };
 
@@ -142,7 +142,8 @@ Pixels resample_lanczos3(const Pixels& from, unsigned width, unsigned height)
     along.width = width;
     along.height = from.height;
     along.rgb.resize(std::size_t{width} * from.height * 3);
-    pass_along_rows(from.rgb.data(), from.width, from.height, taps_for(from.width, width), width, along.rgb.data());
+    pass_along_rows(from.rgb.data(), from.width, from.height, taps_for(from.width, width), width,
+                    along.rgb.data());
     Pixels to;
     to.width = width;
     to.height = height;

@@ -138,12 +138,15 @@ bool make_from_header(const unsigned char* data, std::size_t size, const JpegHea
 }  // namespace
 
 bool make_thumbnail(const unsigned char* data, std::size_t size, const std::string& comment,
-                    std::string& thumbnail)
+                    std::string& thumbnail, ShownSize& shown)
 {
     thumbnail.clear();
+    shown = ShownSize();
     JpegHeader header;
     if (!read_jpeg_header(data, size, header))
         return false;
+    shown.width = turns_quarter(header.orientation) ? header.height : header.width;
+    shown.height = turns_quarter(header.orientation) ? header.width : header.height;
     bool made = false;
     try {
         made = make_from_header(data, size, header, comment, thumbnail);

@@ -30,7 +30,13 @@ constexpr std::size_t kProgressiveDecodingMostBytes = 320u << 20;
 // high as wide, claims more than kPictureMostPixels, has more than
 // kMostScans scans, or would take more than kDecodingMostBytes to decode
 // (kProgressiveDecodingMostBytes for a progressive picture).
+// shown is set to the picture's own size upright whenever its header can
+// be read, whether a thumbnail is made or not.
+struct ShownSize {
+    unsigned width = 0;
+    unsigned height = 0;
+};
 bool make_thumbnail(const unsigned char* data, std::size_t size, const std::string& comment,
-                    std::string& thumbnail);
+                    std::string& thumbnail, ShownSize& shown);
 
 #endif

@@ -42,6 +42,20 @@ bool read_entries(DIR* dir, FolderListing& listing)
 
 namespace {
 
+std::uint64_t mixed(std::uint64_t hash, std::uint64_t value)
+{
+    hash ^= value + 0x9E3779B97F4A7C15ULL + (hash << 6) + (hash >> 2);
+    return hash * 0xBF58476D1CE4E5B9ULL;
+}
+
+std::uint64_t stamp_of(const struct stat& st)
+{
+    std::uint64_t hash = mixed(0, static_cast<std::uint64_t>(st.st_dev));
+    hash = mixed(hash, static_cast<std::uint64_t>(st.st_ino));
+    hash = mixed(hash, static_cast<std::uint64_t>(st.st_ctim.tv_sec));
+    return mixed(hash, static_cast<std::uint64_t>(st.st_ctim.tv_nsec));
+}
+
 // Below this many entries the lookups are done at once, without threads:
 // starting them would cost more than it saves.
 constexpr std::size_t kParallelFrom = 512;
@@ -109,7 +123,9 @@ void look_up_slices(Lookup& lookup)
                 look_through_link(name, st);
             // A folder's size is no picture's, and Windows lists it as 0.
             files[i].size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
-            files[i].modified = static_cast<std::int64_t>(st.st_mtime);
+            files[i].modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+            files[i].modified_nanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
+            files[i].stamp = stamp_of(st);
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,6 +29,11 @@ bool write_all(int fd, const std::string& bytes)
     PlatformFile file;
     file.handle = fd;
     return write_output_file(file, bytes.data(), bytes.size());
+}
+
+bool is_own(const struct stat& st)
+{
+    return S_ISREG(st.st_mode) && st.st_uid == geteuid();
 }
 
 // Reads the open file fd whole, at most most bytes.
@@ -66,9 +72,16 @@ bool open_thumbnail_folder(ThumbnailFolder& folder, const char* name)
     }
     int fd = openat(walked.folder, walked.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     close(walked.folder);
+    struct stat st;
     if (fd < 0)
         return false;
+    if (fstat(fd, &st) != 0 || (st.st_uid != geteuid() && st.st_uid != 0)) {
+        close(fd);
+        return false;
+    }
     folder.folder.handle = fd;
+    // Group or others may write, or an access list may let them.
+    folder.shared = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
     return true;
 }
 
@@ -79,11 +92,18 @@ void close_thumbnail_folder(ThumbnailFolder& folder)
     close_file(folder.folder);
 }
 
-bool is_thumbnail_current(const ThumbnailFolder& folder, std::string_view name, std::int64_t modified)
+bool is_own_thumbnail(const ThumbnailFolder& folder, std::string_view name)
 {
     struct stat st;
-    return fstatat(folder_of(folder), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-           S_ISREG(st.st_mode) && static_cast<std::int64_t>(st.st_mtime) == modified;
+    return fstatat(folder_of(folder), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && is_own(st);
+}
+
+std::uint64_t room_left(const ThumbnailFolder& folder)
+{
+    struct statvfs sv;
+    if (fstatvfs(folder_of(folder), &sv) != 0)
+        return UINT64_MAX;
+    return static_cast<std::uint64_t>(sv.f_bavail) * sv.f_frsize;
 }
 
 bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
@@ -114,8 +134,8 @@ bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::
     struct timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = static_cast<time_t>(modified);
-    times[1].tv_nsec = 0;
+    times[1].tv_sec = modified == kTimeOfWriting ? 0 : static_cast<time_t>(modified);
+    times[1].tv_nsec = modified == kTimeOfWriting ? UTIME_OMIT : 0;
     // The whole life of the temporary file falls in one held change: a stop
     // waits for it, and finds no temporary file.
     begin_held_change();
@@ -138,19 +158,48 @@ bool list_thumbnail_folder(const ThumbnailFolder& folder, FolderListing& names)
     return read_entries(fdopendir(openat(folder_of(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), names);
 }
 
-bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
-                          std::string& bytes)
+namespace {
+
+// name in the folder, open, when it is a plain file of the running user's
+// own; -1 otherwise.
+int open_own(const ThumbnailFolder& folder, std::string_view name, struct stat& st)
 {
     int fd = openat(folder_of(folder), std::string(name).c_str(),
                     O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !is_own(st))) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
+                          std::string& bytes)
+{
     struct stat st;
+    int fd = open_own(folder, name, st);
     if (fd < 0)
         return false;
     bytes.resize(most);
-    ssize_t n = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? read(fd, &bytes[0], most) : -1;
+    ssize_t n = read(fd, &bytes[0], most);
     close(fd);
     bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
     return n >= 0;
+}
+
+bool read_thumbnail_whole(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
+                          std::string& bytes, std::int64_t& modified)
+{
+    struct stat st;
+    int fd = open_own(folder, name, st);
+    if (fd < 0)
+        return false;
+    bool read = read_all(fd, most, bytes);
+    modified = static_cast<std::int64_t>(st.st_mtime);
+    close(fd);
+    return read;
 }
 
 void remove_thumbnail(ThumbnailFolder& folder, std::string_view name)

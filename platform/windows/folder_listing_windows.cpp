@@ -18,6 +18,13 @@ std::int64_t seconds_since_epoch(const FILETIME& time)
     return static_cast<std::int64_t>(ticks / 10000000u) - 11644473600LL;
 }
 
+// The rest of the second, in 100 ns steps as Windows keeps it.
+std::uint32_t nanoseconds_of(const FILETIME& time)
+{
+    std::uint64_t ticks = (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    return static_cast<std::uint32_t>(ticks % 10000000u) * 100u;
+}
+
 }  // namespace
 
 bool read_folder(FolderListing& listing)
@@ -36,6 +43,7 @@ bool read_folder(FolderListing& listing)
         append_utf8_of_utf16(name, wide_name, std::wcslen(wide_name));
         std::uint64_t size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
         add_listed_file(listing, name, size, seconds_since_epoch(found.ftLastWriteTime));
+        listing.files.back().modified_nanoseconds = nanoseconds_of(found.ftLastWriteTime);
     } while (FindNextFileW(handle, &found));
     DWORD error = GetLastError();
     FindClose(handle);

@@ -30,6 +30,20 @@ bool is_well_known(PSID sid, WELL_KNOWN_SID_TYPE type)
 
 }  // namespace
 
+bool is_own_file(HANDLE file)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::string buffer;
+    PSID user = user_of_this_run(buffer);
+    bool known = GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                 nullptr, &descriptor) == ERROR_SUCCESS;
+    bool own = known && ((user && EqualSid(owner, user)) || is_well_known(owner, WinBuiltinAdministratorsSid) ||
+                         is_well_known(owner, WinLocalSystemSid));
+    LocalFree(descriptor);
+    return own;
+}
+
 bool is_others_link(const std::wstring& path)
 {
     HANDLE link = CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
@@ -40,20 +54,7 @@ bool is_others_link(const std::wstring& path)
     FILE_ATTRIBUTE_TAG_INFO tag = {};
     bool is_link = GetFileInformationByHandleEx(link, FileAttributeTagInfo, &tag, sizeof tag) &&
                    (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && tag.ReparseTag == IO_REPARSE_TAG_SYMLINK;
-    bool others = false;
-    if (is_link) {
-        PSID owner = nullptr;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        std::string buffer;
-        PSID user = user_of_this_run(buffer);
-        bool known = GetSecurityInfo(link, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                                     nullptr, &descriptor) == ERROR_SUCCESS;
-        bool own =
-            known && ((user && EqualSid(owner, user)) || is_well_known(owner, WinBuiltinAdministratorsSid) ||
-                      is_well_known(owner, WinLocalSystemSid));
-        others = !own;
-        LocalFree(descriptor);
-    }
+    bool others = is_link && !is_own_file(link);
     CloseHandle(link);
     return others;
 }

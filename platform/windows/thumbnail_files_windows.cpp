@@ -56,7 +56,17 @@ bool open_thumbnail_folder(ThumbnailFolder& folder, const char* name)
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
+    HANDLE opened = CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    bool own = opened != INVALID_HANDLE_VALUE && is_own_file(opened);
+    if (opened != INVALID_HANDLE_VALUE)
+        CloseHandle(opened);
+    if (!own)
+        return false;
     folder.path = std::string(name) + "\\";
+    // Who else may write there is its access list's business, which is not
+    // read: every thumbnail is checked as in a shared folder.
+    folder.shared = true;
     return true;
 }
 
@@ -65,15 +75,42 @@ void close_thumbnail_folder(ThumbnailFolder& folder)
     folder.path.clear();
 }
 
-bool is_thumbnail_current(const ThumbnailFolder& folder, std::string_view name, std::int64_t modified)
+namespace {
+
+// name in the folder, open for reading, when it is a plain file (no
+// reparse point) of the running user's own.
+HANDLE open_own(const ThumbnailFolder& folder, std::string_view name)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path_in(folder, name).c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+    HANDLE file = CreateFileW(path_in(folder, name).c_str(), GENERIC_READ | READ_CONTROL, kShareAll, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return file;
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) ||
+        (tag.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) || !is_own_file(file)) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+}  // namespace
+
+bool is_own_thumbnail(const ThumbnailFolder& folder, std::string_view name)
+{
+    HANDLE file = open_own(folder, name);
+    if (file == INVALID_HANDLE_VALUE)
         return false;
-    FILETIME wanted = file_time_of(modified);
-    return data.ftLastWriteTime.dwLowDateTime == wanted.dwLowDateTime &&
-           data.ftLastWriteTime.dwHighDateTime == wanted.dwHighDateTime;
+    CloseHandle(file);
+    return true;
+}
+
+std::uint64_t room_left(const ThumbnailFolder& folder)
+{
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExW(wide(folder.path).c_str(), &available, nullptr, nullptr))
+        return UINT64_MAX;
+    return available.QuadPart;
 }
 
 bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
@@ -111,14 +148,15 @@ bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::
     const std::string rename = rename_information(path_in(folder, name));
     if (rename.empty())
         return false;
-    const FILETIME time = file_time_of(modified);
+    const FILETIME time = file_time_of(modified == kTimeOfWriting ? 0 : modified);
     // The whole life of the temporary file falls in one held change, held
     // without delete sharing so that no other run takes it for a leftover.
     begin_held_change();
     HANDLE file = CreateFileW(temporary_path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     bool written = file != INVALID_HANDLE_VALUE && write_all(file, bytes) &&
-                   SetFileTime(file, nullptr, nullptr, &time) && FlushFileBuffers(file) &&
+                   (modified == kTimeOfWriting || SetFileTime(file, nullptr, nullptr, &time)) &&
+                   FlushFileBuffers(file) &&
                    SetFileInformationByHandle(file, FileRenameInfo, const_cast<char*>(rename.data()),
                                               static_cast<DWORD>(rename.size()));
     if (file != INVALID_HANDLE_VALUE) {
@@ -152,18 +190,36 @@ bool list_thumbnail_folder(const ThumbnailFolder& folder, FolderListing& names)
 bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
                           std::string& bytes)
 {
-    HANDLE file = CreateFileW(path_in(folder, name).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE file = open_own(folder, name);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    FILE_ATTRIBUTE_TAG_INFO tag = {};
     DWORD got = 0;
     bytes.resize(most);
-    bool read = GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) &&
-                !(tag.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-                ReadFile(file, &bytes[0], static_cast<DWORD>(most), &got, nullptr);
+    bool read = ReadFile(file, &bytes[0], static_cast<DWORD>(most), &got, nullptr);
     CloseHandle(file);
     bytes.resize(read ? got : 0);
+    return read;
+}
+
+bool read_thumbnail_whole(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
+                          std::string& bytes, std::int64_t& modified)
+{
+    HANDLE file = open_own(folder, name);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size;
+    FILETIME written;
+    bool read = GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
+                static_cast<std::uint64_t>(size.QuadPart) <= most && GetFileTime(file, nullptr, nullptr, &written);
+    if (read) {
+        std::uint64_t steps = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+        modified = static_cast<std::int64_t>(steps / 10000000u) - 11644473600LL;
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        DWORD got = 0;
+        read = bytes.empty() ||
+               (ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr) && got == bytes.size());
+    }
+    CloseHandle(file);
     return read;
 }
 

@@ -23,6 +23,10 @@ std::wstring wide(const std::string& utf8);
 // so as no links at all.
 bool is_others_link(const std::wstring& path);
 
+// True when the open file (opened with READ_CONTROL) belongs to the running
+// user, the administrators or the system.
+bool is_own_file(HANDLE file);
+
 // Where path finally leads, through any links, in the \\?\ form, when that
 // is another file than path names itself; empty when it is that file, is
 // not there, or the system cannot say.

@@ -22,6 +22,7 @@
 #include "text/text_helpers.h"
 #include "thumbnails/exif_orientation.h"
 #include "thumbnails/thumbnail_image.h"
+#include "thumbnails/thumbnail_record.h"
 
 namespace {
 
@@ -208,12 +209,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int orientation = exif_orientation(data, size);
     check(orientation >= 1 && orientation <= 8);
     std::string thumbnail;
+    ShownSize shown;
     if (size < 2 || data[0] != 0xFF || data[1] != 0xD8)
         ;  // no JPEG: the template's input, fuzzed at full speed
-    else if (make_thumbnail(data, size, "fuzz", thumbnail))
+    else if (make_thumbnail(data, size, "fuzz", thumbnail, shown))
         check(thumbnail.size() > 2 && thumbnail.compare(0, 2, "\xFF\xD8") == 0);
     else
         check(thumbnail.empty());
+
+    // The thumbnails' record: what reads as one is written back the same.
+    std::vector<RecordEntry> entries;
+    if (read_record(input, entries))
+        check(record_text(entries) == input);
+    else
+        check(entries.empty());
 
     PageOptions direct;
     parse_marker_options(input, direct);

@@ -1,11 +1,14 @@
 #include "support/test_support.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include <jpeglib.h>
 
 #include "thumbnails/jpeg_codec.h"
 
@@ -42,6 +45,61 @@ std::string quarters_jpeg(unsigned width, unsigned height, const std::string& ic
         throw std::runtime_error("cannot make a picture");
     std::string bytes(reinterpret_cast<char*>(out), size);
     std::free(out);
+    return bytes;
+}
+
+std::string recipe_jpeg(unsigned width, unsigned height, const JpegRecipe& recipe)
+{
+    std::vector<unsigned char> row;
+    for (unsigned x = 0; x < width; ++x)
+        row.insert(row.end(), {recipe.r, recipe.g, recipe.b});
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    const int sampling = recipe.subsampled ? 2 : 1;
+    cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = sampling;
+    // Progressive without successive approximation: the DC of all three,
+    // then each component's AC whole. A first AC scan read again changes
+    // nothing the library warns of.
+    jpeg_scan_info scans[4] = {{3, {0, 1, 2, 0}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}, {1, {1}, 1, 63, 0, 0},
+                               {1, {2}, 1, 63, 0, 0}};
+    if (recipe.progressive) {
+        cinfo.scan_info = scans;
+        cinfo.num_scans = 4;
+    }
+    jpeg_start_compress(&cinfo, TRUE);
+    for (unsigned y = 0; y < height; ++y) {
+        JSAMPROW line = row.data();
+        jpeg_write_scanlines(&cinfo, &line, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::string bytes(reinterpret_cast<char*>(out), size);
+    std::free(out);
+    if (recipe.repeats > 0) {
+        // The second scan runs from its start-of-scan marker to the third's.
+        std::size_t first = bytes.find("\xFF\xDA");
+        std::size_t second = bytes.find("\xFF\xDA", first + 2);
+        std::size_t third = bytes.find("\xFF\xDA", second + 2);
+        if (third == std::string::npos)
+            throw std::runtime_error("no scans to repeat");
+        std::string scan = bytes.substr(second, third - second), more;
+        for (unsigned i = 0; i < recipe.repeats; ++i)
+            more += scan;
+        bytes.insert(third, more);
+    }
+    if (bytes.size() < recipe.pad_to)
+        bytes.append(recipe.pad_to - bytes.size(), '\0');
     return bytes;
 }
 

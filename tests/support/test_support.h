@@ -3,6 +3,7 @@
 #ifndef KORVEL_TESTS_TEST_SUPPORT_H
 #define KORVEL_TESTS_TEST_SUPPORT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -49,12 +50,28 @@ std::vector<std::string> folder_entries(const std::string& folder);
 // modified, in seconds since the epoch.
 void make_picture(const std::string& folder, const std::string& name, std::uint64_t size, std::int64_t modified);
 
-// A file holding content, last written at modified.
-void make_file(const std::string& folder, const std::string& name, const std::string& content, std::int64_t modified);
+// A file holding content, last written at modified and nanoseconds.
+void make_file(const std::string& folder, const std::string& name, const std::string& content, std::int64_t modified,
+               std::uint32_t nanoseconds = 0);
 
 // A JPEG picture of width by height made by the library, in four colours
 // (red, green above; blue, white below), with the colour profile icc.
 std::string quarters_jpeg(unsigned width, unsigned height, const std::string& icc = "");
+
+// A JPEG picture of one colour, with width pixels by height, made by the
+// library as it is told: progressive or baseline, its colour at full
+// resolution (4:4:4) or at half each way (4:2:0), the progressive one's
+// first AC scan repeated repeats times more (a scan bomb), and filled with
+// bytes after its end up to pad_to bytes, so that pictures of different
+// colours can be of one size.
+struct JpegRecipe {
+    unsigned char r = 200, g = 40, b = 40;
+    bool progressive = false;
+    bool subsampled = true;
+    unsigned repeats = 0;
+    std::size_t pad_to = 0;
+};
+std::string recipe_jpeg(unsigned width, unsigned height, const JpegRecipe& recipe);
 
 // The same as a file, last written at modified.
 void make_jpeg(const std::string& folder, const std::string& name, unsigned width, unsigned height,

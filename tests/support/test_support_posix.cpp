@@ -75,12 +75,13 @@ void make_picture(const std::string& folder, const std::string& name, std::uint6
     close(fd);
 }
 
-void make_file(const std::string& folder, const std::string& name, const std::string& content, std::int64_t modified)
+void make_file(const std::string& folder, const std::string& name, const std::string& content, std::int64_t modified,
+               std::uint32_t nanoseconds)
 {
     write_file(join_path(folder, name), content);
     struct timespec times[2];
     times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(modified);
-    times[0].tv_nsec = times[1].tv_nsec = 0;
+    times[0].tv_nsec = times[1].tv_nsec = static_cast<long>(nanoseconds);
     if (utimensat(AT_FDCWD, join_path(folder, name).c_str(), times, 0) != 0)
         throw std::runtime_error("cannot set the time of " + name);
 }

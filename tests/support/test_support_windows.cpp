@@ -114,13 +114,14 @@ void make_picture(const std::string& folder, const std::string& name, std::uint6
         throw std::runtime_error("cannot size " + path);
 }
 
-void make_file(const std::string& folder, const std::string& name, const std::string& content, std::int64_t modified)
+void make_file(const std::string& folder, const std::string& name, const std::string& content, std::int64_t modified,
+               std::uint32_t nanoseconds)
 {
     write_file(join_path(folder, name), content);
     HANDLE file = CreateFileW(wide(join_path(folder, name)).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ULARGE_INTEGER ticks;
-    ticks.QuadPart = static_cast<ULONGLONG>(modified + 11644473600LL) * 10000000ULL;
+    ticks.QuadPart = static_cast<ULONGLONG>(modified + 11644473600LL) * 10000000ULL + nanoseconds / 100;
     FILETIME when;
     when.dwLowDateTime = ticks.LowPart;
     when.dwHighDateTime = ticks.HighPart;

@@ -1,0 +1,63 @@
+// The record of what each thumbnail was made from, kept as one file in the
+// thumbnails' folder: for each picture, its size, its time to the
+// system's full precision, its stamp (the file's identity, ListedFile),
+// a hash of its bytes, its size upright, and whether it makes a thumbnail
+// at all. Read once a run, so that a current thumbnail costs no stat of
+// its own, and written anew, to a temporary file renamed over it, when
+// anything in it changed. Text, one line a picture, in the pictures' order.
+//
+// A picture is current when its entry matches it in size, time and stamp,
+// and its time is older than the record itself by more than a file
+// system's coarsest tick (racy-git's rule): a picture changed within the
+// same tick as its thumbnail was made, which no time can tell, is checked
+// by its content, as is one whose stamp alone changed (a gallery copied or
+// restored from a backup). A missing or damaged record costs remaking,
+// never a wrong thumbnail.
+#ifndef KORVEL_THUMBNAILS_THUMBNAIL_RECORD_H
+#define KORVEL_THUMBNAILS_THUMBNAIL_RECORD_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pagewriter/image_listing.h"
+
+constexpr const char* kRecordName = ".korvel-record";
+// Record files larger than this are not read (a million pictures take
+// about a hundred megabytes).
+constexpr std::size_t kRecordMostBytes = 512u << 20;
+
+struct RecordEntry {
+    std::string_view name;  // into the record's bytes, or the listing's names
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    std::uint32_t modified_nanoseconds = 0;
+    std::uint64_t stamp = 0;
+    std::uint64_t content = 0;  // content_hash of the picture's bytes
+    unsigned width = 0;         // the picture as shown, upright; 0 when not known
+    unsigned height = 0;
+    bool thumbnail = false;  // it made one; false: it makes none (damaged, too small ...)
+};
+
+// The entries of the record in bytes, in name order. Fails, with entries
+// empty, when bytes is not a whole record of korvel's, or is out of order.
+bool read_record(std::string_view bytes, std::vector<RecordEntry>& entries);
+
+// The record of the entries, which are in name order.
+std::string record_text(const std::vector<RecordEntry>& entries);
+
+// A 64-bit hash of the bytes, to tell one picture's content from another's.
+std::uint64_t content_hash(const std::string& bytes);
+
+// An entry for the picture as it is listed now, of the content given.
+RecordEntry entry_for(const ImageFile& image, std::uint64_t content);
+
+// How an entry says the picture now listed stands: unchanged (trust the
+// entry), maybe (same size, but the time or stamp differ, or the record is
+// too young to tell: compare the content), or changed (remake).
+enum class Standing { unchanged, maybe, changed };
+Standing standing_of(const RecordEntry& entry, const ImageFile& image, std::int64_t record_written);
+
+#endif
