@@ -6,10 +6,13 @@
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -402,4 +405,91 @@ TEST(FullDisk, APageThatDoesNotFitKeepsTheOldOne)
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(read_file(page), kOldPage);
     EXPECT_EQ(folder_entries(folder.path), before);
+}
+
+// THUMBS on a filling disk: a run succeeds wherever the same run without
+// THUMBS would. With little room beyond the page's, no thumbnail takes it;
+// with a template so large that the page does not fit beside this run's
+// new thumbnails, they are given up and the page written in their room.
+// Either way nothing half-written stays, and every thumbnail the page
+// shows is there.
+TEST(FullDisk, ThumbnailsNeverCostThePage)
+{
+    struct Case {
+        const char* what;
+        std::size_t template_bytes;
+        std::uint64_t room_beyond_page;
+    };
+    for (const Case& c : {Case{"room for the page alone", 0, 300 << 10}, Case{"a large template", 6 << 20, 200 << 10}}) {
+        TempFolder folder("Small disk");
+        if (mount("tmpfs", folder.path.c_str(), "tmpfs", 0, "size=32m") != 0)
+            GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+        struct Unmount {
+            std::string path;
+            ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+        } unmount{folder.path};
+        for (int i = 0; i < 300; ++i)
+            make_jpeg(folder.path, "IMG_" + std::to_string(10000 + i) + ".jpg", 400, 300, 1704190830);
+        const std::string filler(c.template_bytes, 'x');
+        // The same template, but for the one option, makes the plain page.
+        write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL XHUMBS>\n" + filler);
+        ASSERT_EQ(run_korvel(folder.path).status, 0) << c.what;
+        const std::string page = join_path(folder.path, "index.html");
+        const std::uint64_t page_size = read_file(page).size();
+        write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n" + filler);
+        struct statvfs sv;
+        ASSERT_EQ(statvfs(folder.path.c_str(), &sv), 0);
+        const std::uint64_t free_now = std::uint64_t{sv.f_bavail} * sv.f_frsize;
+        ASSERT_GT(free_now, page_size + c.room_beyond_page);
+        const int fd = open(join_path(folder.path, "filler").c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_EQ(posix_fallocate(fd, 0, static_cast<off_t>(free_now - page_size - c.room_beyond_page)), 0);
+        close(fd);
+        const std::vector<std::string> before = folder_entries(folder.path);
+
+        RunResult run = run_korvel(folder.path);
+        EXPECT_EQ(run.status, 0) << c.what;
+        EXPECT_EQ(run.output, "");
+        std::vector<std::string> after = folder_entries(folder.path);
+        after.erase(std::remove(after.begin(), after.end(), "korvel-thumbs"), after.end());
+        EXPECT_EQ(after, before) << c.what;
+        const std::string text = read_file(page);
+        EXPECT_NE(text.find("<img src='IMG_10299.jpg' border='1'"), std::string::npos) << c.what;
+        for (const std::string& name : folder_entries(join_path(folder.path, "korvel-thumbs"))) {
+            EXPECT_EQ(name.find(kOwnTemporaryMark), std::string::npos) << c.what;
+            EXPECT_TRUE(name == ".korvel-record" || text.find("korvel-thumbs/" + name) != std::string::npos) << name;
+        }
+        for (std::size_t at = text.find("korvel-thumbs/"); at != std::string::npos; at = text.find("korvel-thumbs/", at + 1))
+            EXPECT_TRUE(file_exists(join_path(folder.path, text.substr(at, text.find('\'', at) - at)))) << c.what;
+    }
+}
+
+// Another user's korvel-thumbs, made first in a folder anyone may write,
+// is never used: the cells keep their pictures, and nothing in it is
+// read as a thumbnail, written or removed. In a folder of one's own that
+// others may write, a file of theirs is never taken for a thumbnail.
+TEST_F(Failing, AnotherUsersThumbnailFolderIsNotUsed)
+{
+    const std::string thumbs = join_path(folder.path, "korvel-thumbs");
+    make_jpeg(folder.path, "IMG_10000.jpg", 400, 300, 1704190830);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n");
+    std::filesystem::create_directory(thumbs);
+    make_file(thumbs, "IMG_10000.jpg", quarters_jpeg(120, 90), 1704190830);
+    write_file(join_path(thumbs, "gone.jpg"), read_file(join_path(thumbs, "IMG_10000.jpg")));
+    for (const char* name : {"", "IMG_10000.jpg", "gone.jpg"})
+        if (lchown(join_path(thumbs, name).c_str(), 4321, 4321) != 0)
+            GTEST_SKIP() << "cannot give a file to another user here: " << std::strerror(errno);
+    chmod(thumbs.c_str(), 01777);
+    const std::vector<std::string> theirs = folder_entries(thumbs);
+    EXPECT_EQ(run_korvel(folder.path).status, 0);
+    EXPECT_EQ(folder_entries(thumbs), theirs);
+    EXPECT_EQ(read_file(page).find("korvel-thumbs/"), std::string::npos);
+
+    // Now the folder is the runner's own, but others may still write in it.
+    lchown(thumbs.c_str(), 0, 0);
+    EXPECT_EQ(run_korvel(folder.path).status, 0);
+    EXPECT_TRUE(file_exists(join_path(thumbs, "gone.jpg")));  // not the runner's to remove
+    struct stat st;
+    const bool taken = read_file(page).find("korvel-thumbs/IMG_10000.jpg") != std::string::npos;
+    ASSERT_EQ(lstat(join_path(thumbs, "IMG_10000.jpg").c_str(), &st), 0);
+    EXPECT_TRUE(!taken || st.st_uid == 0) << "another user's file is shown as a thumbnail";
 }

@@ -38,14 +38,15 @@ bool entry_at(std::string_view bytes, std::size_t& at, RecordEntry& entry)
         return false;
     entry.thumbnail = bytes[at] == '+';
     at += 2;
-    std::uint64_t size = 0, seconds = 0, nanoseconds = 0, stamp = 0, content = 0, width = 0, height = 0, length = 0;
+    std::uint64_t size = 0, seconds = 0, nanoseconds = 0, stamp = 0, content = 0, width = 0, height = 0,
+                  length = 0;
     if (!number_at(bytes, at, 10, size))
         return false;
     const bool negative = at < bytes.size() && bytes[at] == '-';
     at += negative ? 1 : 0;
     if (!number_at(bytes, at, 10, seconds) || !number_at(bytes, at, 10, nanoseconds) ||
-        !number_at(bytes, at, 16, stamp) || !number_at(bytes, at, 16, content) || !number_at(bytes, at, 10, width) ||
-        !number_at(bytes, at, 10, height) || !number_at(bytes, at, 10, length))
+        !number_at(bytes, at, 16, stamp) || !number_at(bytes, at, 16, content) ||
+        !number_at(bytes, at, 10, width) || !number_at(bytes, at, 10, height) || !number_at(bytes, at, 10, length))
         return false;
     if (seconds > INT64_MAX || nanoseconds > 999999999u || width > 0xFFFFFFFFu || height > 0xFFFFFFFFu ||
         length == 0 || length >= bytes.size() - at || bytes[at + length] != '\n')
@@ -94,8 +95,8 @@ std::string record_text(const std::vector<RecordEntry>& entries)
     std::string text = kFirstLine;
     char numbers[200];
     for (const RecordEntry& e : entries) {
-        const std::uint64_t seconds = e.modified < 0 ? 0 - static_cast<std::uint64_t>(e.modified)
-                                                     : static_cast<std::uint64_t>(e.modified);
+        const std::uint64_t seconds =
+            e.modified < 0 ? 0 - static_cast<std::uint64_t>(e.modified) : static_cast<std::uint64_t>(e.modified);
         std::snprintf(numbers, sizeof numbers,
                       "%c %" PRIu64 " %s%" PRIu64 " %" PRIu32 " %016" PRIx64 " %016" PRIx64 " %u %u %zu ",
                       e.thumbnail ? '+' : '-', e.size, e.modified < 0 ? "-" : "", seconds, e.modified_nanoseconds,
