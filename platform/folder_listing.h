@@ -20,10 +20,10 @@ struct ListedFile {
     std::uint32_t modified_nanoseconds = 0;  // and the rest of that time, as finely as the system keeps it
     bool thumbnail = false;                  // a thumbnail of it is in place (set by the thumbnails)
     // What tells this file from another under the same name, of the same
-    // size and time: on POSIX its device, inode and status change time,
-    // mixed into one number (a file moved onto the name, copied over it or
-    // rewritten with its old time set back changes it); 0 on Windows, where
-    // the listing does not say.
+    // size and time, mixed into one number: on POSIX its device, inode and
+    // status change time, on Windows its file id and change time. A file
+    // moved onto the name, copied over it or rewritten with its old time
+    // set back changes it.
     std::uint64_t stamp = 0;
 };
 

@@ -129,6 +129,7 @@ void take_results(ImageList& images, ThumbnailWork& work, const std::vector<Want
                 continue;
             work.made.push_back(i);
         }
+        work.checked_content = work.checked_content || result.outcome == Outcome::same;
         image.thumbnail = result.entry.thumbnail;
         work.record[i] = result.entry;
         work.in_record[i] = 1;
@@ -190,7 +191,7 @@ void finish_thumbnails(const ImageList& images, ThumbnailWork& work, bool page_i
         if (work.in_record[i])
             entries.push_back(work.record[i]);
     const std::string text = record_text(entries);
-    if (text != work.old_record)
+    if (text != work.old_record || work.checked_content)
         write_thumbnail(work.folder, kRecordName, text, kTimeOfWriting);
     if (page_in_place)
         remove_stale(work.folder, images);

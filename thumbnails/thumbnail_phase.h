@@ -27,6 +27,9 @@ struct ThumbnailWork {
     std::vector<RecordEntry> record;  // the record from now on, one entry a picture (known: in_record)
     std::vector<unsigned char> in_record;
     std::vector<std::size_t> made;  // the pictures whose thumbnails this run wrote
+    // Some picture's content was compared: the record is written anew, so
+    // that its time moves past theirs.
+    bool checked_content = false;
 };
 
 // Makes the thumbnails that are missing or not current, on every core,
