@@ -4,6 +4,9 @@
 #                        [--sync-cost] [--cold] [--share MS] [--sftp MS]
 # or its thumbnails against vipsthumbnail, gm and the decoding floor:
 #           bench/run.sh --thumbs [--count N] [--small M] [--rounds R]
+# or their quality against a Lanczos-3 reference, beside vipsthumbnail's,
+# ImageMagick's and GraphicsMagick's, on real photographs:
+#           bench/run.sh --quality [--limit N] [--cameras C]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -18,6 +21,12 @@ if [ "${1:-}" = "--thumbs" ]; then
     need_packages libjpeg-turbo-progs libvips-tools graphicsmagick python3-numpy
     shift
     /usr/bin/python3 bench/thumbs.py build/bench/korvel "$@"
+    exit 0
+fi
+if [ "${1:-}" = "--quality" ]; then
+    need_packages libjpeg-turbo-progs libvips-tools graphicsmagick imagemagick python3-numpy plasma-workspace-wallpapers
+    shift
+    /usr/bin/python3 bench/quality.py build/bench/korvel "$@"
     exit 0
 fi
 python3 bench/bench.py build/bench/korvel "$@"
