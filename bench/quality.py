@@ -26,6 +26,9 @@ import numpy as np
 def read_ppm(data):
     parts = data.split(maxsplit=4)
     width, height = int(parts[1]), int(parts[2])
+    if parts[0] == b"P5":  # a grey picture
+        grey = np.frombuffer(parts[4][: width * height], np.uint8).reshape(height, width, 1)
+        return np.repeat(grey, 3, axis=2)
     return np.frombuffer(parts[4][: width * height * 3], np.uint8).reshape(height, width, 3)
 
 
