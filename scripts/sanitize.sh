@@ -44,6 +44,13 @@ tiff = b"MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0"
 block = b"Exif\0\0" + tiff
 sys.stdout.buffer.write(jpeg[:2] + b"\xff\xe1" + (len(block) + 2).to_bytes(2, "big") + block + jpeg[2:])' \
     "$corpus/picture.jpg" >"$corpus/picture-turned.jpg"
+# A thumbnails' record of two pictures, as korvel writes one.
+python3 -c 'import struct, sys
+out = b"korvel thumbnail record 2\n"
+for flag, size, name in ((1, 48213, b"Beach.jpg"), (0, 13, b"broken.jpg")):
+    out += struct.pack("<BQqIQQIII", flag, size, 1704190830, 250000000, 0xDEADBEEF, 0x0123456789ABCDEF,
+                       4000, 3000, len(name)) + name
+sys.stdout.buffer.write(out + b"end" + struct.pack("<Q", 2))' >"$corpus/record"
 build/fuzz/template_fuzzer -artifact_prefix=build/fuzz/ -max_total_time="${FUZZ_SECONDS:-60}" -max_len=4096 -print_final_stats=1 \
     "$corpus" 2>build/fuzz/fuzz.log || { tail -50 build/fuzz/fuzz.log; exit 1; }
 grep -E "^stat::number_of_executed_units|Done" build/fuzz/fuzz.log || true

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
+#include <unordered_set>
 
 #include "pagewriter/thumbnail_table.h"
 #include "thumbnails/thumbnail_batch.h"
@@ -34,11 +35,7 @@ bool before(std::string_view a, std::string_view b)
     return compare_names(a, b) < 0;
 }
 
-bool in_sorted(const std::vector<std::string_view>& names, std::string_view name)
-{
-    auto at = std::lower_bound(names.begin(), names.end(), name, before);
-    return at != names.end() && *at == name;
-}
+using NameSet = std::unordered_set<std::string_view>;
 
 // True when a file of the folder starts as korvel's thumbnails do: a JPEG
 // whose comment, among its first markers, is the mark.
@@ -60,24 +57,25 @@ bool carries_mark(const std::string& start)
     return false;
 }
 
-// True when name is the thumbnail in place of one of the pictures.
-bool is_thumbnail_of_a_picture(const ImageList& images, std::string_view name)
+// names: the folder as it was listed before any thumbnail was made, so
+// what this run made is not in it, and is current.
+void remove_stale(ThumbnailFolder& folder, const ImageList& images, const FolderListing& names,
+                  std::size_t current)
 {
-    // The pictures are in name order already.
-    auto at = std::lower_bound(images.files.begin(), images.files.end(), name,
-                               [](const ImageFile& image, std::string_view n) { return before(image.name, n); });
-    return at != images.files.end() && at->name == name && at->thumbnail;
-}
-
-void remove_stale(ThumbnailFolder& folder, const ImageList& images)
-{
-    FolderListing names;
-    if (!list_thumbnail_folder(folder, names))
+    // Every name is the record or a current thumbnail, each of which was
+    // seen among them: nothing is stale.
+    const bool with_record = std::any_of(names.files.begin(), names.files.end(),
+                                         [](const ListedFile& file) { return file.name == kRecordName; });
+    if (names.files.size() == current + (with_record ? 1 : 0))
         return;
     remove_abandoned_thumbnails(folder, names);
+    NameSet in_place;
+    for (const ImageFile& image : images.files)
+        if (image.thumbnail)
+            in_place.insert(image.name);
     std::string start;
     for (const ListedFile& file : names.files)
-        if (file.name != kRecordName && !is_thumbnail_of_a_picture(images, file.name) &&
+        if (file.name != kRecordName && in_place.count(file.name) == 0 &&
             read_thumbnail_start(folder, file.name, 512, start) && carries_mark(start))
             remove_thumbnail(folder, file.name);
 }
@@ -85,7 +83,7 @@ void remove_stale(ThumbnailFolder& folder, const ImageList& images)
 // Decides, by the record and the folder's names, which pictures are
 // current; the others are wanted.
 std::vector<Wanted> decide(ImageList& images, ThumbnailWork& work, const std::vector<RecordEntry>& old,
-                           std::int64_t record_written, const std::vector<std::string_view>& present)
+                           std::int64_t record_written, const NameSet& present)
 {
     std::vector<Wanted> wanted;
     auto entry = old.begin();
@@ -96,11 +94,12 @@ std::vector<Wanted> decide(ImageList& images, ThumbnailWork& work, const std::ve
         const RecordEntry* e = entry != old.end() && entry->name == image.name ? &*entry : nullptr;
         // A thumbnail the record names must be there, and in a folder that
         // others may write, be the running user's own.
-        const bool in_place = e && e->thumbnail && in_sorted(present, image.name) &&
+        const bool in_place = e && e->thumbnail && present.count(image.name) != 0 &&
                               (!work.folder.shared || is_own_thumbnail(work.folder, image.name));
         const bool holds = e && (!e->thumbnail || in_place);
         const Standing standing = e ? standing_of(*e, image, record_written) : Standing::changed;
         if (holds && standing == Standing::unchanged) {
+            work.current_in_listing += e->thumbnail ? 1 : 0;
             work.record[i] = *e;
             work.record[i].name = image.name;
             work.in_record[i] = 1;
@@ -129,7 +128,9 @@ void take_results(ImageList& images, ThumbnailWork& work, const std::vector<Want
                 continue;
             work.made.push_back(i);
         }
-        work.checked_content = work.checked_content || result.outcome == Outcome::same;
+        work.record_changed = true;
+        if (result.outcome == Outcome::same && result.entry.thumbnail)
+            ++work.current_in_listing;  // the one the record named, there
         image.thumbnail = result.entry.thumbnail;
         work.record[i] = result.entry;
         work.in_record[i] = 1;
@@ -143,20 +144,18 @@ void make_thumbnails(ImageList& images, ThumbnailWork& work)
     if (!open_thumbnail_folder(work.folder, kThumbnailFolderName))
         return;
     work.in_use = true;
-    FolderListing listed;
-    if (!list_thumbnail_folder(work.folder, listed))
+    if (!list_thumbnail_folder(work.folder, work.listed))
         return;  // nothing can be told in place: every cell keeps its picture
-    std::vector<std::string_view> present;
-    present.reserve(listed.files.size());
-    for (const ListedFile& file : listed.files)
-        present.push_back(file.name);
-    std::sort(present.begin(), present.end(), before);
+    NameSet present(work.listed.files.size() * 2);
+    for (const ListedFile& file : work.listed.files)
+        present.insert(file.name);
 
     std::vector<RecordEntry> old;
     std::int64_t record_written = INT64_MIN;
     if (!read_thumbnail_whole(work.folder, kRecordName, kRecordMostBytes, work.old_record, record_written) ||
         !read_record(work.old_record, old))
         old.clear();
+    work.old_entries = old.size();
     work.record.assign(images.files.size(), RecordEntry());
     work.in_record.assign(images.files.size(), 0);
     const std::vector<Wanted> wanted = decide(images, work, old, record_written, present);
@@ -172,6 +171,7 @@ void make_thumbnails(ImageList& images, ThumbnailWork& work)
 
 bool give_up_new_thumbnails(ImageList& images, ThumbnailWork& work)
 {
+    work.record_changed = work.record_changed || !work.made.empty();
     for (std::size_t i : work.made) {
         remove_thumbnail(work.folder, images.files[i].name);
         images.files[i].thumbnail = false;
@@ -190,11 +190,10 @@ void finish_thumbnails(const ImageList& images, ThumbnailWork& work, bool page_i
     for (std::size_t i = 0; i < work.record.size(); ++i)
         if (work.in_record[i])
             entries.push_back(work.record[i]);
-    const std::string text = record_text(entries);
-    if (text != work.old_record || work.checked_content)
-        write_thumbnail(work.folder, kRecordName, text, kTimeOfWriting);
+    if (work.record_changed || entries.size() != work.old_entries)
+        write_thumbnail(work.folder, kRecordName, record_bytes(entries), kTimeOfWriting);
     if (page_in_place)
-        remove_stale(work.folder, images);
+        remove_stale(work.folder, images, work.listed, work.current_in_listing);
     close_thumbnail_folder(work.folder);
     work.in_use = false;
 }

@@ -24,12 +24,16 @@ struct ThumbnailWork {
     ThumbnailFolder folder;
     bool in_use = false;              // the folder is open
     std::string old_record;           // the record as read; entries point into it
+    std::size_t old_entries = 0;      // how many it held
     std::vector<RecordEntry> record;  // the record from now on, one entry a picture (known: in_record)
     std::vector<unsigned char> in_record;
-    std::vector<std::size_t> made;  // the pictures whose thumbnails this run wrote
-    // Some picture's content was compared: the record is written anew, so
-    // that its time moves past theirs.
-    bool checked_content = false;
+    std::vector<std::size_t> made;       // the pictures whose thumbnails this run wrote
+    FolderListing listed;                // the folder's names as the run found them
+    std::size_t current_in_listing = 0;  // how many of them are current thumbnails
+    // The record says something new, or some picture's content was
+    // compared (then it is written anew, so that its time moves past
+    // theirs).
+    bool record_changed = false;
 };
 
 // Makes the thumbnails that are missing or not current, on every core,

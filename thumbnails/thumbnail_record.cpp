@@ -1,65 +1,55 @@
-// The record as text: a first line that marks it as korvel's, one line a
-// picture with the numbers first and the name, of a stated length, last
-// (a name may hold any byte), and a last line with the count, so that a
-// record cut short is seen as damaged.
+// The record in bytes: a first line that marks it as korvel's, then one
+// entry a picture, its numbers little-endian in fixed widths and its name,
+// of a stated length, last (a name may hold any byte); then "end" and the
+// count, so that a record cut short is seen as damaged. Fixed widths read
+// far faster than decimal text, and the record is read on every run.
 #include "thumbnails/thumbnail_record.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <cstring>
 
 namespace {
 
-constexpr const char* kFirstLine = "korvel thumbnail record 1\n";
+constexpr const char* kFirstLine = "korvel thumbnail record 2\n";
+constexpr std::size_t kEntryBytes = 1 + 8 + 8 + 4 + 8 + 8 + 4 + 4 + 4;  // before the name
+constexpr const char* kEnd = "end";
 // The coarsest tick of a file system's times: FAT keeps two seconds.
 constexpr std::int64_t kCoarsestTick = 2;
 
-// Reads an unsigned decimal or hexadecimal number followed by one blank.
-bool number_at(std::string_view bytes, std::size_t& at, int base, std::uint64_t& value)
+std::uint64_t number_at(const char* at, int bytes)
 {
-    value = 0;
-    std::size_t start = at;
-    for (; at < bytes.size() && bytes[at] != ' '; ++at) {
-        char c = bytes[at];
-        int digit = c >= '0' && c <= '9' ? c - '0' : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-        if (digit < 0 || value > (UINT64_MAX - digit) / base)
-            return false;
-        value = value * base + digit;
-    }
-    return at > start && at++ < bytes.size();
+    std::uint64_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(at[i]);
+    return value;
 }
 
-// One picture's line: "+" (or "-" for a picture that makes no thumbnail),
-// its size, time in seconds (signed) and nanoseconds, stamp and content
-// hash in hexadecimal, width, height, the name's length and the name.
+void append_number(std::string& text, std::uint64_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i, value >>= 8)
+        text += static_cast<char>(value & 0xFF);
+}
+
+// One picture's entry at at, whose name ends inside bytes.
 bool entry_at(std::string_view bytes, std::size_t& at, RecordEntry& entry)
 {
-    if (at + 2 > bytes.size() || (bytes[at] != '+' && bytes[at] != '-') || bytes[at + 1] != ' ')
+    if (bytes.size() - at < kEntryBytes)
         return false;
-    entry.thumbnail = bytes[at] == '+';
-    at += 2;
-    std::uint64_t size = 0, seconds = 0, nanoseconds = 0, stamp = 0, content = 0, width = 0, height = 0,
-                  length = 0;
-    if (!number_at(bytes, at, 10, size))
+    const char* p = bytes.data() + at;
+    const unsigned flags = static_cast<unsigned char>(p[0]);
+    entry.thumbnail = flags == 1;
+    entry.size = number_at(p + 1, 8);
+    entry.modified = static_cast<std::int64_t>(number_at(p + 9, 8));
+    entry.modified_nanoseconds = static_cast<std::uint32_t>(number_at(p + 17, 4));
+    entry.stamp = number_at(p + 21, 8);
+    entry.content = number_at(p + 29, 8);
+    entry.width = static_cast<unsigned>(number_at(p + 37, 4));
+    entry.height = static_cast<unsigned>(number_at(p + 41, 4));
+    const std::uint64_t length = number_at(p + 45, 4);
+    at += kEntryBytes;
+    if (flags > 1 || entry.modified_nanoseconds > 999999999u || length == 0 || length > bytes.size() - at)
         return false;
-    const bool negative = at < bytes.size() && bytes[at] == '-';
-    at += negative ? 1 : 0;
-    if (!number_at(bytes, at, 10, seconds) || !number_at(bytes, at, 10, nanoseconds) ||
-        !number_at(bytes, at, 16, stamp) || !number_at(bytes, at, 16, content) ||
-        !number_at(bytes, at, 10, width) || !number_at(bytes, at, 10, height) || !number_at(bytes, at, 10, length))
-        return false;
-    if (seconds > INT64_MAX || nanoseconds > 999999999u || width > 0xFFFFFFFFu || height > 0xFFFFFFFFu ||
-        length == 0 || length >= bytes.size() - at || bytes[at + length] != '\n')
-        return false;
-    entry.size = size;
-    entry.modified = negative ? -static_cast<std::int64_t>(seconds) : static_cast<std::int64_t>(seconds);
-    entry.modified_nanoseconds = static_cast<std::uint32_t>(nanoseconds);
-    entry.stamp = stamp;
-    entry.content = content;
-    entry.width = static_cast<unsigned>(width);
-    entry.height = static_cast<unsigned>(height);
     entry.name = bytes.substr(at, static_cast<std::size_t>(length));
-    at += static_cast<std::size_t>(length) + 1;
+    at += static_cast<std::size_t>(length);
     return true;
 }
 
@@ -68,45 +58,49 @@ bool entry_at(std::string_view bytes, std::size_t& at, RecordEntry& entry)
 bool read_record(std::string_view bytes, std::vector<RecordEntry>& entries)
 {
     entries.clear();
-    const std::size_t first = std::strlen(kFirstLine);
-    if (bytes.substr(0, first) != kFirstLine)
+    const std::size_t first = std::strlen(kFirstLine), end = std::strlen(kEnd);
+    if (bytes.substr(0, first) != kFirstLine || bytes.size() < first + end + 8)
         return false;
-    std::size_t at = first;
-    while (at < bytes.size() && bytes[at] != 'e') {
+    const std::size_t trailer = bytes.size() - end - 8;
+    const std::uint64_t count = number_at(bytes.data() + trailer + end, 8);
+    if (bytes.substr(trailer, end) != kEnd || count > (trailer - first) / (kEntryBytes + 1))
+        return false;
+    entries.reserve(static_cast<std::size_t>(count));
+    std::string_view body = bytes.substr(0, trailer);
+    for (std::size_t at = first; at < trailer;) {
         RecordEntry entry;
-        if (!entry_at(bytes, at, entry) ||
+        if (!entry_at(body, at, entry) ||
             (!entries.empty() && compare_names(entries.back().name, entry.name) >= 0)) {
             entries.clear();
             return false;
         }
         entries.push_back(entry);
     }
-    char end[32];
-    std::snprintf(end, sizeof end, "end %zu\n", entries.size());
-    if (bytes.substr(at) != end) {
+    if (entries.size() != count) {
         entries.clear();
         return false;
     }
     return true;
 }
 
-std::string record_text(const std::vector<RecordEntry>& entries)
+std::string record_bytes(const std::vector<RecordEntry>& entries)
 {
     std::string text = kFirstLine;
-    char numbers[200];
     for (const RecordEntry& e : entries) {
-        const std::uint64_t seconds =
-            e.modified < 0 ? 0 - static_cast<std::uint64_t>(e.modified) : static_cast<std::uint64_t>(e.modified);
-        std::snprintf(numbers, sizeof numbers,
-                      "%c %" PRIu64 " %s%" PRIu64 " %" PRIu32 " %016" PRIx64 " %016" PRIx64 " %u %u %zu ",
-                      e.thumbnail ? '+' : '-', e.size, e.modified < 0 ? "-" : "", seconds, e.modified_nanoseconds,
-                      e.stamp, e.content, e.width, e.height, e.name.size());
-        text += numbers;
+        text += static_cast<char>(e.thumbnail ? 1 : 0);
+        append_number(text, e.size, 8);
+        append_number(text, static_cast<std::uint64_t>(e.modified), 8);
+        append_number(text, e.modified_nanoseconds, 4);
+        append_number(text, e.stamp, 8);
+        append_number(text, e.content, 8);
+        append_number(text, e.width, 4);
+        append_number(text, e.height, 4);
+        append_number(text, e.name.size(), 4);
         text += e.name;
-        text += '\n';
     }
-    std::snprintf(numbers, sizeof numbers, "end %zu\n", entries.size());
-    return text + numbers;
+    text += kEnd;
+    append_number(text, entries.size(), 8);
+    return text;
 }
 
 std::uint64_t content_hash(const std::string& bytes)

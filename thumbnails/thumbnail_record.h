@@ -4,7 +4,7 @@
 // a hash of its bytes, its size upright, and whether it makes a thumbnail
 // at all. Read once a run, so that a current thumbnail costs no stat of
 // its own, and written anew, to a temporary file renamed over it, when
-// anything in it changed. Text, one line a picture, in the pictures' order.
+// anything in it changed. One entry a picture, in the pictures' order.
 //
 // A picture is current when its entry matches it in size, time and stamp,
 // and its time is older than the record itself by more than a file
@@ -26,7 +26,7 @@
 
 constexpr const char* kRecordName = ".korvel-record";
 // Record files larger than this are not read (a million pictures take
-// about a hundred megabytes).
+// about seventy megabytes).
 constexpr std::size_t kRecordMostBytes = 512u << 20;
 
 struct RecordEntry {
@@ -45,8 +45,8 @@ struct RecordEntry {
 // empty, when bytes is not a whole record of korvel's, or is out of order.
 bool read_record(std::string_view bytes, std::vector<RecordEntry>& entries);
 
-// The record of the entries, which are in name order.
-std::string record_text(const std::vector<RecordEntry>& entries);
+// The record's bytes for the entries, which are in name order.
+std::string record_bytes(const std::vector<RecordEntry>& entries);
 
 // A 64-bit hash of the bytes, to tell one picture's content from another's.
 std::uint64_t content_hash(const std::string& bytes);
