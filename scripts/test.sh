@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the suites built with g++ and with clang (warnings as
 # errors), the same suites cross-built for Windows and run under wine, a
-# small run of the benchmark to keep it working, the suites again under
+# small run of the benchmark to keep it working (the thumbnails' quality
+# too), the suites again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the listing and the
 # end-to-end tests under ThreadSanitizer, a minute of fuzzing, and the page
 # in headless Chromium, and the sources' formatting.
@@ -24,11 +25,12 @@ done
 echo "== Windows, under wine"
 bash scripts/build-windows.sh --test
 
-echo "== Benchmark, small: warm, cold and on a slow share, and the thumbnails"
+echo "== Benchmark, small: warm, cold and on a slow share, and the thumbnails' speed and quality"
 bash bench/run.sh --count 300 --rounds 1
 bash bench/run.sh --count 300 --rounds 1 --cold
 bash bench/run.sh --count 300 --rounds 1 --share 0.3
 bash bench/run.sh --thumbs --count 4 --small 200 --rounds 1
+bash bench/run.sh --quality --limit 2 --cameras 1
 
 echo "== Sanitizers and fuzzing"
 bash scripts/sanitize.sh

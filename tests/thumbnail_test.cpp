@@ -158,7 +158,8 @@ TEST(Thumbnail, ExifOrientationReadsOnlyInsideTheBlock)
 namespace {
 
 // The Lanczos-3 reduction done plainly, in double precision with the
-// library's sin, one pass and then the other, each rounded to bytes.
+// library's sin, down the columns and then along the rows, each pass
+// rounded to bytes.
 std::vector<double> reference_pass(const std::vector<double>& from, unsigned from_size, unsigned lines,
                                    unsigned to_size, bool along_rows)
 {
@@ -209,8 +210,8 @@ TEST(Thumbnail, ReducesAsTheLanczosFilterDoes)
     for (auto [width, height] : {std::pair<unsigned, unsigned>{120, 90}, {300, 225}, {480, 360}, {77, 360}}) {
         const Pixels reduced = resample_lanczos3(picture, width, height);
         ASSERT_EQ(reduced.rgb.size(), std::size_t{width} * height * 3);
-        const std::vector<double> along = reference_pass(source, picture.width, picture.height, width, true);
-        const std::vector<double> expected = reference_pass(along, picture.height, width, height, false);
+        const std::vector<double> down = reference_pass(source, picture.height, picture.width, height, false);
+        const std::vector<double> expected = reference_pass(down, picture.width, height, width, true);
         int worst = 0;
         for (std::size_t i = 0; i < expected.size(); ++i)
             worst = std::max(worst, std::abs(int(reduced.rgb[i]) - int(expected[i])));

@@ -15,7 +15,7 @@ struct Pixels {
 };
 
 // The picture from resampled to width by height (each at least 1), in two
-// passes, along the rows and then down the columns. The filter's support
+// passes, down the columns and then along the rows. The filter's support
 // widens with the reduction (three source pixels times the factor on each
 // side of a pixel's centre), so it serves any factor: 1/8-decoded to a
 // thumbnail, or a camera's picture to a web-size view.
