@@ -384,15 +384,31 @@ TEST_F(Failing, AMembersRunKeepsThePagesGroup)
     EXPECT_EQ(st.st_mode & 07777, 0664u);
 }
 
+namespace {
+
+// A small tmpfs mounted on a fresh folder, unmounted when it goes.
+struct SmallDisk {
+    TempFolder folder{"Small disk"};
+    bool mounted = false;
+    explicit SmallDisk(const char* size)
+    {
+        mounted = mount("tmpfs", folder.path.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            umount2(folder.path.c_str(), MNT_DETACH);
+    }
+};
+
+}  // namespace
+
 TEST(FullDisk, APageThatDoesNotFitKeepsTheOldOne)
 {
-    TempFolder folder("Small disk");
-    if (mount("tmpfs", folder.path.c_str(), "tmpfs", 0, "size=256k") != 0)
+    SmallDisk disk("256k");
+    if (!disk.mounted)
         GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    struct Unmount {
-        std::string path;
-        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
-    } unmount{folder.path};
+    const TempFolder& folder = disk.folder;
 
     // The page for 1000 pictures is about 350 KB.
     for (int i = 0; i < 1000; ++i)
@@ -421,13 +437,10 @@ TEST(FullDisk, ThumbnailsNeverCostThePage)
         std::uint64_t room_beyond_page;
     };
     for (const Case& c : {Case{"room for the page alone", 0, 300 << 10}, Case{"a large template", 6 << 20, 200 << 10}}) {
-        TempFolder folder("Small disk");
-        if (mount("tmpfs", folder.path.c_str(), "tmpfs", 0, "size=32m") != 0)
+        SmallDisk disk("32m");
+        if (!disk.mounted)
             GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-        struct Unmount {
-            std::string path;
-            ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
-        } unmount{folder.path};
+        const TempFolder& folder = disk.folder;
         for (int i = 0; i < 300; ++i)
             make_jpeg(folder.path, "IMG_" + std::to_string(10000 + i) + ".jpg", 400, 300, 1704190830);
         const std::string filler(c.template_bytes, 'x');

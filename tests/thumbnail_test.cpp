@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
 
 #include "thumbnails/exif_orientation.h"
 #include "thumbnails/jpeg_codec.h"
@@ -116,26 +115,9 @@ TEST(Thumbnail, KeepsTheProfileAndRefusesWhatItCannotMake)
     std::size_t frame = huge.find("\xFF\xC0");
     ASSERT_NE(frame, std::string::npos);
     huge.replace(frame + 5, 4, "\xFF\xFF\xFF\xFF");  // 65,535 by 65,535
-    std::vector<unsigned char> cmyk(240 * 160 * 4, 7);
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = 240;
-    cinfo.image_height = 160;
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    for (JSAMPROW row = cmyk.data(); cinfo.next_scanline < 160; row += 240 * 4)
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    const std::string cmyk_picture(reinterpret_cast<char*>(out), size);
-    std::free(out);
+    JpegRecipe cmyk;
+    cmyk.cmyk = true;
+    const std::string cmyk_picture = recipe_jpeg(240, 160, cmyk);
     for (const std::string& bad : {std::string("GIF89a not a picture"), picture.substr(0, picture.size() / 2),
                                    damaged, huge, cmyk_picture, quarters_jpeg(100, 160)}) {
         EXPECT_FALSE(made(bad, thumbnail));

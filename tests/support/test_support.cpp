@@ -52,7 +52,10 @@ std::string recipe_jpeg(unsigned width, unsigned height, const JpegRecipe& recip
 {
     std::vector<unsigned char> row;
     for (unsigned x = 0; x < width; ++x)
-        row.insert(row.end(), {recipe.r, recipe.g, recipe.b});
+        if (recipe.cmyk)
+            row.insert(row.end(), {7, 7, 7, 7});
+        else
+            row.insert(row.end(), {recipe.r, recipe.g, recipe.b});
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
     cinfo.err = jpeg_std_error(&errors);
@@ -62,8 +65,8 @@ std::string recipe_jpeg(unsigned width, unsigned height, const JpegRecipe& recip
     jpeg_mem_dest(&cinfo, &out, &size);
     cinfo.image_width = width;
     cinfo.image_height = height;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
+    cinfo.input_components = recipe.cmyk ? 4 : 3;
+    cinfo.in_color_space = recipe.cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 90, TRUE);
     const int sampling = recipe.subsampled ? 2 : 1;
@@ -73,7 +76,7 @@ std::string recipe_jpeg(unsigned width, unsigned height, const JpegRecipe& recip
     // nothing the library warns of.
     jpeg_scan_info scans[4] = {{3, {0, 1, 2, 0}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}, {1, {1}, 1, 63, 0, 0},
                                {1, {2}, 1, 63, 0, 0}};
-    if (recipe.progressive) {
+    if (recipe.progressive && !recipe.cmyk) {
         cinfo.scan_info = scans;
         cinfo.num_scans = 4;
     }

@@ -66,6 +66,7 @@ std::string quarters_jpeg(unsigned width, unsigned height, const std::string& ic
 // colours can be of one size.
 struct JpegRecipe {
     unsigned char r = 200, g = 40, b = 40;
+    bool cmyk = false;  // stored as CMYK, each of the four 7
     bool progressive = false;
     bool subsampled = true;
     unsigned repeats = 0;
