@@ -1,13 +1,12 @@
 // Thumbnails made from pictures that the test makes with the library.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
-
 
 #include "thumbnails/exif_orientation.h"
 #include "thumbnails/jpeg_codec.h"
