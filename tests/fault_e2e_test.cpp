@@ -491,14 +491,14 @@ TEST_F(Failing, AnotherUsersThumbnailFolderIsNotUsed)
     for (const char* name : {"", "IMG_10000.jpg", "gone.jpg"})
         if (lchown(join_path(thumbs, name).c_str(), 4321, 4321) != 0)
             GTEST_SKIP() << "cannot give a file to another user here: " << std::strerror(errno);
-    chmod(thumbs.c_str(), 01777);
+    ASSERT_EQ(chmod(thumbs.c_str(), 01777), 0);
     const std::vector<std::string> theirs = folder_entries(thumbs);
     EXPECT_EQ(run_korvel(folder.path).status, 0);
     EXPECT_EQ(folder_entries(thumbs), theirs);
     EXPECT_EQ(read_file(page).find("korvel-thumbs/"), std::string::npos);
 
     // Now the folder is the runner's own, but others may still write in it.
-    lchown(thumbs.c_str(), 0, 0);
+    ASSERT_EQ(lchown(thumbs.c_str(), 0, 0), 0);
     EXPECT_EQ(run_korvel(folder.path).status, 0);
     EXPECT_TRUE(file_exists(join_path(thumbs, "gone.jpg")));  // not the runner's to remove
     struct stat st;
