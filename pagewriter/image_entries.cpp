@@ -79,8 +79,18 @@ void write_image_entries(PageSink& page, const PageOptions& options, const Image
         put_number(page, next);
         put_text(page, "'><img src='");
         put_url(page, image.name);
-        put_text(page, options.eager_pictures ? "' border='1' align='top absmiddle'></a>\n"
-                                              : "' border='1' align='top absmiddle' loading='lazy'></a>\n");
+        put_text(page, "' border='1' align='top absmiddle'");
+        if (image.shown_width > 0 && image.shown_height > 0) {
+            // Drawn at half its pixels, sharp on a screen of twice the
+            // density, and never wider than the screen; with its size known,
+            // a lazy picture out of view is not fetched.
+            put_text(page, " width='");
+            put_number(page, (std::uint64_t{image.shown_width} + 1) / 2);
+            put_text(page, "' height='");
+            put_number(page, (std::uint64_t{image.shown_height} + 1) / 2);
+            put_text(page, "' style='max-width:100%;height:auto'");
+        }
+        put_text(page, options.eager_pictures ? "></a>\n" : " loading='lazy'></a>\n");
         put_text(page, options.show_rule ? "<hr>\n" : "<br>\n");
     }
 }

@@ -33,8 +33,17 @@ std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, 
         // The alt text always drops the extension, whatever the options say.
         std::string_view short_name = image.name.substr(0, image.name.size() >= 4 ? image.name.size() - 4 : 0);
         put_html(page, short_name);
-        put_text(page, options.eager_pictures ? "' border='0' width='60'></a></td>\n"
-                                              : "' border='0' width='60' loading='lazy'></a></td>\n");
+        put_text(page, "' border='0' width='60'");
+        if (image.thumbnail && image.shown_width > 0 && image.shown_height > 0) {
+            // Its height in the cell, so that the browser can lay the table
+            // out before the thumbnail comes.
+            const std::uint64_t height =
+                (std::uint64_t{image.shown_height} * 60 + image.shown_width / 2) / image.shown_width;
+            put_text(page, " height='");
+            put_number(page, height > 0 ? height : 1);
+            put_text(page, "'");
+        }
+        put_text(page, options.eager_pictures ? "></a></td>\n" : " loading='lazy'></a></td>\n");
     }
     put_text(page, "</tr></table>\n");
     return number;

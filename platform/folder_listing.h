@@ -25,6 +25,10 @@ struct ListedFile {
     // moved onto the name, copied over it or rewritten with its old time
     // set back changes it.
     std::uint64_t stamp = 0;
+    // The picture's size as shown, upright, where korvel knows it (from the
+    // thumbnails' record, under THUMBS); 0 by 0 where it does not.
+    unsigned shown_width = 0;
+    unsigned shown_height = 0;
 };
 
 // The entries of a folder in the order the system lists them, never sorted.

@@ -138,7 +138,9 @@ TEST(TemplatePage, TemplateAndNoPictures)
 }
 
 // THUMBS: the table shows thumbnails, made once and kept up to date; a
-// picture that makes none keeps itself, and a user's own files stay.
+// picture that makes none keeps itself, and a user's own files stay. Each
+// picture whose size is known is drawn at it, its section at half its
+// pixels and no wider than the screen, its thumbnail 60 wide.
 TEST(TemplatePage, ThumbnailsMadeOnce)
 {
     TempFolder folder("Trip");
@@ -149,8 +151,13 @@ TEST(TemplatePage, ThumbnailsMadeOnce)
     write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n");
     ASSERT_EQ(run_korvel(folder.path).status, 0);
     const std::string page = read_file(join_path(folder.path, "index.html"));
-    EXPECT_NE(page.find("<a href='#1'><img src='korvel-thumbs/a.jpg' alt='a' border='0' width='60'>"), std::string::npos);
-    EXPECT_NE(page.find("<img src='broken.jpg' alt='broken'"), std::string::npos);
+    EXPECT_NE(page.find("<a href='#1'><img src='korvel-thumbs/a.jpg' alt='a' border='0' width='60' height='45'>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<img src='broken.jpg' alt='broken' border='0' width='60'>"), std::string::npos);
+    EXPECT_NE(page.find("<img src='a.jpg' border='1' align='top absmiddle' width='200' height='150' "
+                        "style='max-width:100%;height:auto'></a>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<img src='broken.jpg' border='1' align='top absmiddle'></a>"), std::string::npos);
     EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{".korvel-record", "a.jpg", "b.jpg", "c.jpg"}));
     const std::string c = read_file(join_path(thumbs, "c.jpg"));
 
@@ -164,6 +171,10 @@ TEST(TemplatePage, ThumbnailsMadeOnce)
     EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{".korvel-record", "a.jpg", "c.jpg", "notes.txt", "own.jpg"}));
     EXPECT_EQ(read_file(join_path(thumbs, "a.jpg")), "current, so never rewritten");
     EXPECT_NE(read_file(join_path(thumbs, "c.jpg")), c);
+    const std::string again = read_file(join_path(folder.path, "index.html"));
+    EXPECT_NE(again.find("<img src='korvel-thumbs/a.jpg' alt='a' border='0' width='60' height='45'>"), std::string::npos);
+    EXPECT_NE(again.find("<img src='korvel-thumbs/c.jpg' alt='c' border='0' width='60' height='80'>"), std::string::npos);
+    EXPECT_NE(again.find("<img src='c.jpg' border='1' align='top absmiddle' width='150' height='200' "), std::string::npos);
 }
 
 namespace {

@@ -56,11 +56,14 @@ Decoded decode(const std::string& jpeg)
     return d;
 }
 
-bool made(const std::string& picture, std::string& thumbnail)
+bool made(const std::string& picture, std::string& thumbnail, ShownSize* shown_size = nullptr)
 {
     ShownSize shown;
-    return make_thumbnail(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), "korvel", thumbnail,
-                          shown);
+    bool ok = make_thumbnail(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), "korvel",
+                             thumbnail, shown);
+    if (shown_size)
+        *shown_size = shown;
+    return ok;
 }
 
 bool near(Colour a, Colour b)
@@ -71,7 +74,7 @@ bool near(Colour a, Colour b)
 }  // namespace
 
 // Each orientation turns the thumbnail upright: its corners, from the top
-// left, clockwise.
+// left, clockwise; the picture's size as shown is turned too.
 TEST(Thumbnail, UprightInEveryOrientation)
 {
     const std::string picture = quarters_jpeg(240, 160);
@@ -82,7 +85,10 @@ TEST(Thumbnail, UprightInEveryOrientation)
                                   {kWhite, kGreen, kRed, kBlue},  {kGreen, kWhite, kBlue, kRed}};
     for (int orientation = 1; orientation <= 8; ++orientation) {
         std::string thumbnail;
-        ASSERT_TRUE(made(with_orientation(picture, orientation), thumbnail)) << orientation;
+        ShownSize shown;
+        ASSERT_TRUE(made(with_orientation(picture, orientation), thumbnail, &shown)) << orientation;
+        EXPECT_EQ(shown.width, orientation >= 5 ? 160u : 240u);
+        EXPECT_EQ(shown.height, orientation >= 5 ? 240u : 160u);
         Decoded d = decode(thumbnail);
         EXPECT_EQ(d.width, 120u);
         EXPECT_EQ(d.height, orientation >= 5 ? 180u : 80u);

@@ -104,6 +104,8 @@ std::vector<Wanted> decide(ImageList& images, ThumbnailWork& work, const std::ve
             work.record[i].name = image.name;
             work.in_record[i] = 1;
             image.thumbnail = e->thumbnail;
+            image.shown_width = e->width;
+            image.shown_height = e->height;
         } else {
             wanted.push_back({i, holds && standing == Standing::maybe ? e : nullptr});
         }
@@ -132,6 +134,8 @@ void take_results(ImageList& images, ThumbnailWork& work, const std::vector<Want
         if (result.outcome == Outcome::same && result.entry.thumbnail)
             ++work.current_in_listing;  // the one the record named, there
         image.thumbnail = result.entry.thumbnail;
+        image.shown_width = result.entry.width;
+        image.shown_height = result.entry.height;
         work.record[i] = result.entry;
         work.in_record[i] = 1;
     }

@@ -5,9 +5,10 @@
 // a thumbnail click and a picture click still land on their sections with
 // the picture shown, that every thumbnail of THUMBS is 120 wide, and that
 // the THUMBS LAZY page fetches at most 3 % of the plain page's bytes by its
-// load event. Prints the time and bytes of each, by the load event and in
-// all once the two links are followed (the sections' pictures, which have
-// no size until they load, all count as near the view then).
+// load event. Under THUMBS the sections' pictures carry their sizes and fit
+// the screen, so following the two links fetches only the few sections
+// near each, not all of them. Prints the time and bytes of each, by the
+// load event and in all once the two links are followed.
 //
 //   node check_lazy.mjs KORVEL COUNT
 import { chromium } from 'playwright-core';
@@ -81,6 +82,10 @@ try {
         (img) => img.complete && img.naturalWidth === 120 && img.src.includes('/korvel-thumbs/')), null,
         { timeout: 60000 }).then(() => true, () => false);
       expect(small, `${how}: every thumbnail loads from korvel-thumbs, 120 wide`);
+      const fitted = await page.evaluate(() => [...document.querySelectorAll('p img')].every(
+        (img) => img.getAttribute('width') === '2000' && img.getAttribute('height') === '1500' &&
+                 img.getBoundingClientRect().width <= window.innerWidth));
+      expect(fitted, `${how}: every section's picture has its size, and fits the screen`);
     }
     for (const [link, section] of [[`td a[href="#${k}"]`, k], [`p a[href="#${next}"]`, next]]) {
       await page.click(link);
@@ -96,6 +101,8 @@ try {
   console.log(`THUMBS LAZY: ${(share * 100).toFixed(2)} % of the plain page's bytes by the load event, ` +
               `${(total['THUMBS LAZY'] / total.plain * 100).toFixed(2)} % once two links are followed`);
   expect(share <= 0.03, `THUMBS LAZY fetches at most 3 % of the plain page's bytes: ${(share * 100).toFixed(2)} %`);
+  const sections = (total['THUMBS LAZY'] - fetched['THUMBS LAZY']) / jpeg.length;
+  expect(sections <= 8, `THUMBS LAZY: following two links fetches the sections near them, ${sections.toFixed(1)} pictures' worth`);
 } finally {
   await browser.close();
   rmSync(root, { recursive: true, force: true });
