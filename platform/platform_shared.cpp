@@ -15,6 +15,12 @@ LocalTime local_time_of(const std::tm& tm)
     return out;
 }
 
+std::uint64_t mixed_into_stamp(std::uint64_t stamp, std::uint64_t value)
+{
+    stamp ^= value + 0x9E3779B97F4A7C15ULL + (stamp << 6) + (stamp >> 2);
+    return stamp * 0xBF58476D1CE4E5B9ULL;
+}
+
 std::string folder_part(const std::string& path)
 {
     std::size_t last = path.find_last_of(kPathSeparators);

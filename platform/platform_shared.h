@@ -15,6 +15,10 @@
 #include "platform/page_file.h"
 #include "platform/platform_file.h"
 
+// Mixes one more number into a listed file's stamp (ListedFile::stamp),
+// which starts from 0: each system mixes in what it knows of the file.
+std::uint64_t mixed_into_stamp(std::uint64_t stamp, std::uint64_t value);
+
 // The C library's broken-down time as the portable LocalTime.
 LocalTime local_time_of(const std::tm& tm);
 

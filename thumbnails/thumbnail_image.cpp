@@ -71,12 +71,21 @@ Pixels turn_upright(const Pixels& from, int orientation)
     return to;
 }
 
+// The picture's size as it is shown, upright.
+ShownSize shown_size_of(const JpegHeader& header)
+{
+    ShownSize shown;
+    shown.width = turns_quarter(header.orientation) ? header.height : header.width;
+    shown.height = turns_quarter(header.orientation) ? header.width : header.height;
+    return shown;
+}
+
 // The thumbnail's size as stored (before it is turned upright); false for
 // a picture too narrow or too high to make one.
 bool stored_size_of(const JpegHeader& header, unsigned& width, unsigned& height)
 {
-    unsigned long long shown_width = turns_quarter(header.orientation) ? header.height : header.width;
-    unsigned long long shown_height = turns_quarter(header.orientation) ? header.width : header.height;
+    const ShownSize shown = shown_size_of(header);
+    const unsigned long long shown_width = shown.width, shown_height = shown.height;
     if (shown_width < kThumbnailWidth || shown_height > shown_width * 4)
         return false;
     unsigned long long thumbnail_height = (shown_height * kThumbnailWidth + shown_width / 2) / shown_width;
@@ -145,8 +154,7 @@ bool make_thumbnail(const unsigned char* data, std::size_t size, const std::stri
     JpegHeader header;
     if (!read_jpeg_header(data, size, header))
         return false;
-    shown.width = turns_quarter(header.orientation) ? header.height : header.width;
-    shown.height = turns_quarter(header.orientation) ? header.width : header.height;
+    shown = shown_size_of(header);
     bool made = false;
     try {
         made = make_from_header(data, size, header, comment, thumbnail);

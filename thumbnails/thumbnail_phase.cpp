@@ -175,13 +175,13 @@ void make_thumbnails(ImageList& images, ThumbnailWork& work)
 
 bool give_up_new_thumbnails(ImageList& images, ThumbnailWork& work)
 {
-    work.record_changed = work.record_changed || !work.made.empty();
+    const bool any = !work.made.empty();
+    work.record_changed = work.record_changed || any;
     for (std::size_t i : work.made) {
         remove_thumbnail(work.folder, images.files[i].name);
         images.files[i].thumbnail = false;
         work.in_record[i] = 0;
     }
-    const bool any = !work.made.empty();
     work.made.clear();
     return any;
 }

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/helper_threads.h"
+#include "platform/platform_shared.h"
 #include "platform/posix/folder_entries.h"
 #include "platform/posix/link_chain.h"
 
@@ -42,18 +43,12 @@ bool read_entries(DIR* dir, FolderListing& listing)
 
 namespace {
 
-std::uint64_t mixed(std::uint64_t hash, std::uint64_t value)
-{
-    hash ^= value + 0x9E3779B97F4A7C15ULL + (hash << 6) + (hash >> 2);
-    return hash * 0xBF58476D1CE4E5B9ULL;
-}
-
 std::uint64_t stamp_of(const struct stat& st)
 {
-    std::uint64_t hash = mixed(0, static_cast<std::uint64_t>(st.st_dev));
-    hash = mixed(hash, static_cast<std::uint64_t>(st.st_ino));
-    hash = mixed(hash, static_cast<std::uint64_t>(st.st_ctim.tv_sec));
-    return mixed(hash, static_cast<std::uint64_t>(st.st_ctim.tv_nsec));
+    std::uint64_t hash = mixed_into_stamp(0, static_cast<std::uint64_t>(st.st_dev));
+    hash = mixed_into_stamp(hash, static_cast<std::uint64_t>(st.st_ino));
+    hash = mixed_into_stamp(hash, static_cast<std::uint64_t>(st.st_ctim.tv_sec));
+    return mixed_into_stamp(hash, static_cast<std::uint64_t>(st.st_ctim.tv_nsec));
 }
 
 // Below this many entries the lookups are done at once, without threads:

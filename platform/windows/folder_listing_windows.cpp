@@ -27,12 +27,6 @@ std::uint32_t nanoseconds_of(std::uint64_t ticks)
     return static_cast<std::uint32_t>(ticks % 10000000u) * 100u;
 }
 
-std::uint64_t mixed(std::uint64_t hash, std::uint64_t value)
-{
-    hash ^= value + 0x9E3779B97F4A7C15ULL + (hash << 6) + (hash >> 2);
-    return hash * 0xBF58476D1CE4E5B9ULL;
-}
-
 void add_entry(FolderListing& listing, const FILE_ID_BOTH_DIR_INFO& entry, std::string& name)
 {
     const wchar_t* wide_name = entry.FileName;
@@ -46,8 +40,8 @@ void add_entry(FolderListing& listing, const FILE_ID_BOTH_DIR_INFO& entry, std::
                     seconds_since_epoch(written));
     ListedFile& file = listing.files.back();
     file.modified_nanoseconds = nanoseconds_of(written);
-    file.stamp = mixed(mixed(0, static_cast<std::uint64_t>(entry.FileId.QuadPart)),
-                       static_cast<std::uint64_t>(entry.ChangeTime.QuadPart));
+    file.stamp = mixed_into_stamp(mixed_into_stamp(0, static_cast<std::uint64_t>(entry.FileId.QuadPart)),
+                                  static_cast<std::uint64_t>(entry.ChangeTime.QuadPart));
 }
 
 }  // namespace

@@ -43,6 +43,24 @@ bool write_all(HANDLE file, const std::string& bytes)
     return true;
 }
 
+// Reads the open file whole, at most most bytes, in pieces ReadFile takes.
+bool read_all(HANDLE file, std::size_t most, std::string& bytes)
+{
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size) || size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > most)
+        return false;
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        DWORD n = 0;
+        DWORD piece = bytes.size() - got > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size() - got);
+        if (!ReadFile(file, &bytes[got], piece, &n, nullptr) || n == 0)
+            return false;  // an error, or the file shrank
+        got += n;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool open_thumbnail_folder(ThumbnailFolder& folder, const char* name)
@@ -121,19 +139,7 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    LARGE_INTEGER size;
-    bool read = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
-                static_cast<std::uint64_t>(size.QuadPart) <= most;
-    if (read) {
-        bytes.resize(static_cast<std::size_t>(size.QuadPart));
-        std::size_t got = 0;
-        while (read && got < bytes.size()) {
-            DWORD n = 0;
-            DWORD piece = bytes.size() - got > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size() - got);
-            read = ReadFile(file, &bytes[got], piece, &n, nullptr) && n > 0;
-            got += n;
-        }
-    }
+    bool read = GetFileType(file) == FILE_TYPE_DISK && read_all(file, most, bytes);
     CloseHandle(file);
     return read;
 }
@@ -207,17 +213,11 @@ bool read_thumbnail_whole(const ThumbnailFolder& folder, std::string_view name, 
     HANDLE file = open_own(folder, name);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    LARGE_INTEGER size;
     FILETIME written;
-    bool read = GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
-                static_cast<std::uint64_t>(size.QuadPart) <= most && GetFileTime(file, nullptr, nullptr, &written);
+    bool read = GetFileTime(file, nullptr, nullptr, &written) && read_all(file, most, bytes);
     if (read) {
         std::uint64_t steps = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
         modified = static_cast<std::int64_t>(steps / 10000000u) - 11644473600LL;
-        bytes.resize(static_cast<std::size_t>(size.QuadPart));
-        DWORD got = 0;
-        read = bytes.empty() ||
-               (ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr) && got == bytes.size());
     }
     CloseHandle(file);
     return read;
