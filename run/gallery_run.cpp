@@ -9,7 +9,7 @@
 #include "platform/page_file.h"
 #include "run/page_options.h"
 #include "templating/template_copy.h"
-#include "thumbnails/thumbnail_phase.h"
+#include "web_pictures/web_picture_phase.h"
 
 namespace {
 constexpr const char* kPageName = "index.html";
@@ -35,7 +35,7 @@ bool open_template(GalleryRun& run)
 // On the first try, with thumbnails, the thumbnails are made once the
 // marker has said whether it wants them, and what killed runs left (the
 // leftovers) is removed once this run holds its own temporary page.
-bool write_page(GalleryRun& run, ImageList& images, ThumbnailWork* thumbnails,
+bool write_page(GalleryRun& run, ImageList& images, WebPictureWork* thumbnails,
                 const std::vector<std::string>* leftovers)
 {
     run.page_file = PageFile();
@@ -55,7 +55,7 @@ bool write_page(GalleryRun& run, ImageList& images, ThumbnailWork* thumbnails,
     else
         write_default_header(run.page, run.folder_name);
     if (thumbnails && !options.full_size_thumbnails)
-        make_thumbnails(images, *thumbnails);
+        make_web_pictures(images, *thumbnails);
     write_thumbnail_table(run.page, options, images);
     write_image_entries(run.page, options, images);
     if (run.template_open)
@@ -93,14 +93,14 @@ int run_phases(GalleryRun& run)
     if (!open_template(run))
         return -1;
 
-    ThumbnailWork thumbnails;
+    WebPictureWork thumbnails;
     bool written = write_page(run, images, &thumbnails, &leftovers);
     // A page that did not fit beside this run's new thumbnails is written
     // again in their room, those cells on their full pictures: a thumbnail
     // is never a reason to lose the page.
-    if (!written && give_up_new_thumbnails(images, thumbnails))
+    if (!written && give_up_new_web_pictures(images, thumbnails))
         written = open_template(run) && write_page(run, images, nullptr, nullptr);
-    finish_thumbnails(images, thumbnails, written);
+    finish_web_pictures(images, thumbnails, written);
     return written ? 0 : -1;
 }
 

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 need_packages clang-format
-mapfile -t files < <(git ls-files 'run/*' 'text/*' 'pagewriter/*' 'templating/*' 'platform/*' 'thumbnails/*' | grep -E '\.(cpp|h)$')
+mapfile -t files < <(git ls-files 'run/*' 'text/*' 'pagewriter/*' 'templating/*' 'platform/*' 'web_pictures/*' | grep -E '\.(cpp|h)$')
 if [ "${1:-}" = "--check" ]; then
     clang-format --dry-run --Werror "${files[@]}"
     echo "${#files[@]} files formatted as .clang-format says"

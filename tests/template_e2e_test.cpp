@@ -9,7 +9,7 @@
 
 #include "support/expected_page.h"
 #include "support/test_support.h"
-#include "thumbnails/jpeg_codec.h"
+#include "web_pictures/jpeg_codec.h"
 
 namespace {
 

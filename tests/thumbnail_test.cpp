@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "thumbnails/exif_orientation.h"
-#include "thumbnails/jpeg_codec.h"
-#include "thumbnails/resample.h"
+#include "web_pictures/exif_orientation.h"
+#include "web_pictures/jpeg_codec.h"
+#include "web_pictures/resample.h"
 #include "support/test_support.h"
-#include "thumbnails/thumbnail_image.h"
+#include "web_pictures/web_picture_image.h"
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include "templating/marker_options.h"
 #include "templating/template_copy.h"
 #include "text/text_helpers.h"
-#include "thumbnails/exif_orientation.h"
-#include "thumbnails/thumbnail_image.h"
-#include "thumbnails/thumbnail_record.h"
+#include "web_pictures/exif_orientation.h"
+#include "web_pictures/web_picture_image.h"
+#include "web_pictures/web_picture_record.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include <jpeglib.h>
 
-#include "thumbnails/jpeg_codec.h"
+#include "web_pictures/jpeg_codec.h"
 
 // Paths are UTF-8 here as in the tool: u8path keeps them so on Windows too.
 void write_file(const std::string& path, const std::string& content)

@@ -1,19 +1,19 @@
 // The files of the thumbnails: the folder "korvel-thumbs" beside the page,
 // the thumbnails in it, and the pictures read to make them. Calling
-// sequence: open_thumbnail_folder once (after begin_page, whose cleanup on
+// sequence: open_web_picture_folder once (after begin_page, whose cleanup on
 // a stop it shares); then any of the calls below, from the thread that
-// opened it (read_picture from any thread); close_thumbnail_folder.
+// opened it (read_picture from any thread); close_web_picture_folder.
 //
 // A thumbnail is written whole to a temporary file beside it, flushed, and
 // renamed over its name, all while a stop of the run waits: a stop or a
 // failure leaves no temporary file, a kill may, and
-// remove_abandoned_thumbnails removes what no live run holds. No link is
+// remove_abandoned_web_pictures removes what no live run holds. No link is
 // followed inside the folder; the folder, and a picture, are reached
 // through the links of the running user's own (or root's) only; the folder
 // is the running user's own (or root's), and a file in it that is not the
 // user's own is never read or taken for korvel's.
-#ifndef KORVEL_PLATFORM_THUMBNAIL_FILES_H
-#define KORVEL_PLATFORM_THUMBNAIL_FILES_H
+#ifndef KORVEL_PLATFORM_WEB_PICTURE_FILES_H
+#define KORVEL_PLATFORM_WEB_PICTURE_FILES_H
 
 #include <cstddef>
 #include <climits>
@@ -25,7 +25,7 @@
 #include "platform/folder_listing.h"
 #include "platform/platform_file.h"
 
-struct ThumbnailFolder {
+struct WebPictureFolder {
     PlatformFile folder;   // POSIX: the folder, open; Windows: unused
     std::string path;      // Windows: the folder's path, with a separator at its end
     bool changed = false;  // a thumbnail was written or removed: the folder is flushed at its close
@@ -38,53 +38,53 @@ struct ThumbnailFolder {
 // one or root (someone else's folder is never used: in a folder that
 // anyone may write, another user could make it first), or cannot be made
 // or opened.
-bool open_thumbnail_folder(ThumbnailFolder& folder, const char* name);
-void close_thumbnail_folder(ThumbnailFolder& folder);
+bool open_web_picture_folder(WebPictureFolder& folder, const char* name);
+void close_web_picture_folder(WebPictureFolder& folder);
 
 // True when name in the folder is a plain file (no link) of the running
 // user's own: a stat, nothing opened. (On Windows: of the user's, the
 // administrators' or the system's, and no reparse point.)
-bool is_own_thumbnail(const ThumbnailFolder& folder, std::string_view name);
+bool is_own_web_picture(const WebPictureFolder& folder, std::string_view name);
 
 // The bytes the running user may still write on the folder's file system;
 // the largest number when the system cannot say.
-std::uint64_t room_left(const ThumbnailFolder& folder);
+std::uint64_t room_left(const WebPictureFolder& folder);
 
 // Reads the picture name of the current folder whole into bytes. Fails when
 // it is reached through another user's link, is no plain file, is larger
 // than most bytes, or cannot be read.
 bool read_picture(std::string_view name, std::size_t most, std::string& bytes);
 
-// For write_thumbnail: the file keeps the time it was written at.
+// For write_web_picture: the file keeps the time it was written at.
 constexpr std::int64_t kTimeOfWriting = INT64_MIN;
 
 // Puts bytes in place as the file name in the folder, last written at
 // modified (or kTimeOfWriting), with what the system gives a new file
 // there. Fails, leaving the name as it was and no temporary file, when any
 // step fails (no space left, say).
-bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
-                     std::int64_t modified);
+bool write_web_picture(WebPictureFolder& folder, std::string_view name, const std::string& bytes,
+                       std::int64_t modified);
 
 // The names in the folder (sizes and times not looked up); fails when it
 // cannot be read to its end.
-bool list_thumbnail_folder(const ThumbnailFolder& folder, FolderListing& names);
+bool list_web_picture_folder(const WebPictureFolder& folder, FolderListing& names);
 
 // The first most bytes of name in the folder, a plain file of the running
-// user's own (as is_own_thumbnail says) opened without following a link;
+// user's own (as is_own_web_picture says) opened without following a link;
 // fails otherwise.
-bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
-                          std::string& bytes);
+bool read_web_picture_start(const WebPictureFolder& folder, std::string_view name, std::size_t most,
+                            std::string& bytes);
 
 // The same file whole, with modified set to its time of last writing, in
 // seconds; fails too when it holds more than most bytes.
-bool read_thumbnail_whole(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
-                          std::string& bytes, std::int64_t& modified);
+bool read_web_picture_whole(const WebPictureFolder& folder, std::string_view name, std::size_t most,
+                            std::string& bytes, std::int64_t& modified);
 
 // Removes name from the folder; nothing is reported.
-void remove_thumbnail(ThumbnailFolder& folder, std::string_view name);
+void remove_web_picture(WebPictureFolder& folder, std::string_view name);
 
 // Removes the names among names that are temporary thumbnails of this
 // system's form and that no live run holds.
-void remove_abandoned_thumbnails(ThumbnailFolder& folder, const FolderListing& names);
+void remove_abandoned_web_pictures(WebPictureFolder& folder, const FolderListing& names);
 
 #endif

@@ -2,8 +2,8 @@
 // cannot throw and leave nothing behind: a damaged picture, which the
 // library reports by an error or a warning, is an ordinary failure. Each
 // call owns no buffer but what it says; the caller's outlive it.
-#ifndef KORVEL_THUMBNAILS_JPEG_CODEC_H
-#define KORVEL_THUMBNAILS_JPEG_CODEC_H
+#ifndef KORVEL_WEB_PICTURES_JPEG_CODEC_H
+#define KORVEL_WEB_PICTURES_JPEG_CODEC_H
 
 #include <cstddef>
 

@@ -1,14 +1,14 @@
 // The threads take the wanted pictures one by one from a shared counter;
 // each writes only the results it took.
-#include "thumbnails/thumbnail_batch.h"
+#include "web_pictures/web_picture_batch.h"
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
 #include "platform/helper_threads.h"
-#include "platform/thumbnail_files.h"
-#include "thumbnails/thumbnail_image.h"
+#include "platform/web_picture_files.h"
+#include "web_pictures/web_picture_image.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The thumbnails' files on POSIX: the folder walked to by one's own links
 // and kept open; every call on a thumbnail is relative to it, without
 // following a link.
-#include "platform/thumbnail_files.h"
+#include "platform/web_picture_files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -19,7 +19,7 @@
 
 namespace {
 
-int folder_of(const ThumbnailFolder& folder)
+int folder_of(const WebPictureFolder& folder)
 {
     return static_cast<int>(folder.folder.handle);
 }
@@ -57,7 +57,7 @@ bool read_all(int fd, std::size_t most, std::string& bytes)
 
 }  // namespace
 
-bool open_thumbnail_folder(ThumbnailFolder& folder, const char* name)
+bool open_web_picture_folder(WebPictureFolder& folder, const char* name)
 {
     guard_held_page();
     WalkedPath walked;
@@ -85,20 +85,20 @@ bool open_thumbnail_folder(ThumbnailFolder& folder, const char* name)
     return true;
 }
 
-void close_thumbnail_folder(ThumbnailFolder& folder)
+void close_web_picture_folder(WebPictureFolder& folder)
 {
     if (folder.folder.handle >= 0 && folder.changed)
         fsync(folder_of(folder));  // the renames on the disk
     close_file(folder.folder);
 }
 
-bool is_own_thumbnail(const ThumbnailFolder& folder, std::string_view name)
+bool is_own_web_picture(const WebPictureFolder& folder, std::string_view name)
 {
     struct stat st;
     return fstatat(folder_of(folder), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && is_own(st);
 }
 
-std::uint64_t room_left(const ThumbnailFolder& folder)
+std::uint64_t room_left(const WebPictureFolder& folder)
 {
     struct statvfs sv;
     if (fstatvfs(folder_of(folder), &sv) != 0)
@@ -123,8 +123,8 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
     return read;
 }
 
-bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
-                     std::int64_t modified)
+bool write_web_picture(WebPictureFolder& folder, std::string_view name, const std::string& bytes,
+                       std::int64_t modified)
 {
     const std::string target(name);
     std::string temporary = temporary_pattern_of(target);
@@ -153,7 +153,7 @@ bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::
     return written;
 }
 
-bool list_thumbnail_folder(const ThumbnailFolder& folder, FolderListing& names)
+bool list_web_picture_folder(const WebPictureFolder& folder, FolderListing& names)
 {
     return read_entries(fdopendir(openat(folder_of(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), names);
 }
@@ -162,7 +162,7 @@ namespace {
 
 // name in the folder, open, when it is a plain file of the running user's
 // own; -1 otherwise.
-int open_own(const ThumbnailFolder& folder, std::string_view name, struct stat& st)
+int open_own(const WebPictureFolder& folder, std::string_view name, struct stat& st)
 {
     int fd = openat(folder_of(folder), std::string(name).c_str(),
                     O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -175,8 +175,8 @@ int open_own(const ThumbnailFolder& folder, std::string_view name, struct stat& 
 
 }  // namespace
 
-bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
-                          std::string& bytes)
+bool read_web_picture_start(const WebPictureFolder& folder, std::string_view name, std::size_t most,
+                            std::string& bytes)
 {
     struct stat st;
     int fd = open_own(folder, name, st);
@@ -189,8 +189,8 @@ bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, 
     return n >= 0;
 }
 
-bool read_thumbnail_whole(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
-                          std::string& bytes, std::int64_t& modified)
+bool read_web_picture_whole(const WebPictureFolder& folder, std::string_view name, std::size_t most,
+                            std::string& bytes, std::int64_t& modified)
 {
     struct stat st;
     int fd = open_own(folder, name, st);
@@ -202,13 +202,13 @@ bool read_thumbnail_whole(const ThumbnailFolder& folder, std::string_view name, 
     return read;
 }
 
-void remove_thumbnail(ThumbnailFolder& folder, std::string_view name)
+void remove_web_picture(WebPictureFolder& folder, std::string_view name)
 {
     if (unlinkat(folder_of(folder), std::string(name).c_str(), 0) == 0)
         folder.changed = true;
 }
 
-void remove_abandoned_thumbnails(ThumbnailFolder& folder, const FolderListing& names)
+void remove_abandoned_web_pictures(WebPictureFolder& folder, const FolderListing& names)
 {
     for (const ListedFile& file : names.files)
         if (is_any_temporary_name(file.name)) {

@@ -3,7 +3,7 @@
 // of a stated length, last (a name may hold any byte); then "end" and the
 // count, so that a record cut short is seen as damaged. Fixed widths read
 // far faster than decimal text, and the record is read on every run.
-#include "thumbnails/thumbnail_record.h"
+#include "web_pictures/web_picture_record.h"
 
 #include <cstring>
 

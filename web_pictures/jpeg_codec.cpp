@@ -1,7 +1,7 @@
 // libjpeg-turbo through its libjpeg API. The library reports an error by
 // calling error_exit, which jumps back here; between setjmp and the
 // library calls no object with a destructor lives.
-#include "thumbnails/jpeg_codec.h"
+#include "web_pictures/jpeg_codec.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -10,7 +10,7 @@
 
 #include <jpeglib.h>
 
-#include "thumbnails/exif_orientation.h"
+#include "web_pictures/exif_orientation.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // One thumbnail, made from a picture's bytes in memory: the recipe, with no
 // file of its own. Calling sequence: make_thumbnail, from any thread.
-#ifndef KORVEL_THUMBNAILS_THUMBNAIL_IMAGE_H
-#define KORVEL_THUMBNAILS_THUMBNAIL_IMAGE_H
+#ifndef KORVEL_WEB_PICTURES_WEB_PICTURE_IMAGE_H
+#define KORVEL_WEB_PICTURES_WEB_PICTURE_IMAGE_H
 
 #include <cstddef>
 #include <string>

@@ -2,7 +2,7 @@
 // (byte order, 42, the offset of the first directory), then directories of
 // 12-byte entries. Only the first directory is read, where the orientation
 // stands.
-#include "thumbnails/exif_orientation.h"
+#include "web_pictures/exif_orientation.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The one EXIF tag the thumbnails read: how the camera held the picture.
-#ifndef KORVEL_THUMBNAILS_EXIF_ORIENTATION_H
-#define KORVEL_THUMBNAILS_EXIF_ORIENTATION_H
+#ifndef KORVEL_WEB_PICTURES_EXIF_ORIENTATION_H
+#define KORVEL_WEB_PICTURES_EXIF_ORIENTATION_H
 
 #include <cstddef>
 

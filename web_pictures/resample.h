@@ -2,8 +2,8 @@
 // libvips and Pillow reduce: sharp where an area average blurs, with no
 // aliasing of fine stripes. Integer arithmetic, so that every system makes
 // the same bytes; nothing fails but memory, which throws.
-#ifndef KORVEL_THUMBNAILS_RESAMPLE_H
-#define KORVEL_THUMBNAILS_RESAMPLE_H
+#ifndef KORVEL_WEB_PICTURES_RESAMPLE_H
+#define KORVEL_WEB_PICTURES_RESAMPLE_H
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // The two passes of a separable filter, each driven by a table made once
 // per output column or row: its first source pixel, its count and its
 // weights, normalised to sum one and held as fixed-point integers.
-#include "thumbnails/resample.h"
+#include "web_pictures/resample.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // The thumbnails' files on Windows: paths in the folder, links inside it
 // never followed (a reparse point is no thumbnail, and renaming over one
 // replaces the link itself).
-#include "platform/thumbnail_files.h"
+#include "platform/web_picture_files.h"
 
 #include <windows.h>
 
@@ -15,7 +15,7 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-std::wstring path_in(const ThumbnailFolder& folder, std::string_view name)
+std::wstring path_in(const WebPictureFolder& folder, std::string_view name)
 {
     return wide(folder.path + std::string(name));
 }
@@ -63,7 +63,7 @@ bool read_all(HANDLE file, std::size_t most, std::string& bytes)
 
 }  // namespace
 
-bool open_thumbnail_folder(ThumbnailFolder& folder, const char* name)
+bool open_web_picture_folder(WebPictureFolder& folder, const char* name)
 {
     guard_held_page();
     const std::wstring path = wide(name);
@@ -88,7 +88,7 @@ bool open_thumbnail_folder(ThumbnailFolder& folder, const char* name)
     return true;
 }
 
-void close_thumbnail_folder(ThumbnailFolder& folder)
+void close_web_picture_folder(WebPictureFolder& folder)
 {
     folder.path.clear();
 }
@@ -97,7 +97,7 @@ namespace {
 
 // name in the folder, open for reading, when it is a plain file (no
 // reparse point) of the running user's own.
-HANDLE open_own(const ThumbnailFolder& folder, std::string_view name)
+HANDLE open_own(const WebPictureFolder& folder, std::string_view name)
 {
     HANDLE file = CreateFileW(path_in(folder, name).c_str(), GENERIC_READ | READ_CONTROL, kShareAll, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -114,7 +114,7 @@ HANDLE open_own(const ThumbnailFolder& folder, std::string_view name)
 
 }  // namespace
 
-bool is_own_thumbnail(const ThumbnailFolder& folder, std::string_view name)
+bool is_own_web_picture(const WebPictureFolder& folder, std::string_view name)
 {
     HANDLE file = open_own(folder, name);
     if (file == INVALID_HANDLE_VALUE)
@@ -123,7 +123,7 @@ bool is_own_thumbnail(const ThumbnailFolder& folder, std::string_view name)
     return true;
 }
 
-std::uint64_t room_left(const ThumbnailFolder& folder)
+std::uint64_t room_left(const WebPictureFolder& folder)
 {
     ULARGE_INTEGER available;
     if (!GetDiskFreeSpaceExW(wide(folder.path).c_str(), &available, nullptr, nullptr))
@@ -144,8 +144,8 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
     return read;
 }
 
-bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::string& bytes,
-                     std::int64_t modified)
+bool write_web_picture(WebPictureFolder& folder, std::string_view name, const std::string& bytes,
+                       std::int64_t modified)
 {
     std::string temporary = temporary_pattern_of(folder.path + std::string(name));
     std::uint64_t seed = random_seed();
@@ -175,7 +175,7 @@ bool write_thumbnail(ThumbnailFolder& folder, std::string_view name, const std::
     return written;
 }
 
-bool list_thumbnail_folder(const ThumbnailFolder& folder, FolderListing& names)
+bool list_web_picture_folder(const WebPictureFolder& folder, FolderListing& names)
 {
     WIN32_FIND_DATAW found;
     HANDLE listing = FindFirstFileExW(wide(folder.path + "*").c_str(), FindExInfoBasic, &found,
@@ -193,8 +193,8 @@ bool list_thumbnail_folder(const ThumbnailFolder& folder, FolderListing& names)
     return read_to_end;
 }
 
-bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
-                          std::string& bytes)
+bool read_web_picture_start(const WebPictureFolder& folder, std::string_view name, std::size_t most,
+                            std::string& bytes)
 {
     HANDLE file = open_own(folder, name);
     if (file == INVALID_HANDLE_VALUE)
@@ -207,8 +207,8 @@ bool read_thumbnail_start(const ThumbnailFolder& folder, std::string_view name, 
     return read;
 }
 
-bool read_thumbnail_whole(const ThumbnailFolder& folder, std::string_view name, std::size_t most,
-                          std::string& bytes, std::int64_t& modified)
+bool read_web_picture_whole(const WebPictureFolder& folder, std::string_view name, std::size_t most,
+                            std::string& bytes, std::int64_t& modified)
 {
     HANDLE file = open_own(folder, name);
     if (file == INVALID_HANDLE_VALUE)
@@ -223,17 +223,17 @@ bool read_thumbnail_whole(const ThumbnailFolder& folder, std::string_view name, 
     return read;
 }
 
-void remove_thumbnail(ThumbnailFolder& folder, std::string_view name)
+void remove_web_picture(WebPictureFolder& folder, std::string_view name)
 {
     if (DeleteFileW(path_in(folder, name).c_str()))
         folder.changed = true;
 }
 
-void remove_abandoned_thumbnails(ThumbnailFolder& folder, const FolderListing& names)
+void remove_abandoned_web_pictures(WebPictureFolder& folder, const FolderListing& names)
 {
     // A live run's file is open without delete sharing, so it cannot be
     // deleted, and stays.
     for (const ListedFile& file : names.files)
         if (is_any_temporary_name(file.name))
-            remove_thumbnail(folder, file.name);
+            remove_web_picture(folder, file.name);
 }

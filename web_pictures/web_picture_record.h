@@ -13,8 +13,8 @@
 // by its content, as is one whose stamp alone changed (a gallery copied or
 // restored from a backup). A missing or damaged record costs remaking,
 // never a wrong thumbnail.
-#ifndef KORVEL_THUMBNAILS_THUMBNAIL_RECORD_H
-#define KORVEL_THUMBNAILS_THUMBNAIL_RECORD_H
+#ifndef KORVEL_WEB_PICTURES_WEB_PICTURE_RECORD_H
+#define KORVEL_WEB_PICTURES_WEB_PICTURE_RECORD_H
 
 #include <cstddef>
 #include <cstdint>

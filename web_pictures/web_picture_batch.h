@@ -1,8 +1,8 @@
 // Reading pictures and making their thumbnails on every core, a batch at a
 // time. Only the calling thread writes files (thumbnail_phase.cpp): here
 // nothing is written, so a stop finds nothing of this to clean up.
-#ifndef KORVEL_THUMBNAILS_THUMBNAIL_BATCH_H
-#define KORVEL_THUMBNAILS_THUMBNAIL_BATCH_H
+#ifndef KORVEL_WEB_PICTURES_WEB_PICTURE_BATCH_H
+#define KORVEL_WEB_PICTURES_WEB_PICTURE_BATCH_H
 
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "pagewriter/image_listing.h"
-#include "thumbnails/thumbnail_record.h"
+#include "web_pictures/web_picture_record.h"
 
 // One picture to look at.
 struct Wanted {

@@ -1,14 +1,14 @@
 // The recipe: read the header, choose the scale, decode, reduce (Lanczos-3),
 // turn upright, encode. Integer arithmetic throughout, so that every system
 // makes the same bytes.
-#include "thumbnails/thumbnail_image.h"
+#include "web_pictures/web_picture_image.h"
 
 #include <cstdlib>
 #include <mutex>
 #include <vector>
 
-#include "thumbnails/jpeg_codec.h"
-#include "thumbnails/resample.h"
+#include "web_pictures/jpeg_codec.h"
+#include "web_pictures/resample.h"
 
 namespace {
 

@@ -4,24 +4,24 @@
 // what each was made from (thumbnail_record.h). Made once: an unchanged
 // folder costs one read of the record and no picture opened.
 //
-// Calling sequence, for one run: make_thumbnails before the page is
-// written; give_up_new_thumbnails when the page could not be written (it
+// Calling sequence, for one run: make_web_pictures before the page is
+// written; give_up_new_web_pictures when the page could not be written (it
 // may not have fitted on the disk beside them), before trying again;
-// finish_thumbnails once the page is done, whatever came of it.
-#ifndef KORVEL_THUMBNAILS_THUMBNAIL_PHASE_H
-#define KORVEL_THUMBNAILS_THUMBNAIL_PHASE_H
+// finish_web_pictures once the page is done, whatever came of it.
+#ifndef KORVEL_WEB_PICTURES_WEB_PICTURE_PHASE_H
+#define KORVEL_WEB_PICTURES_WEB_PICTURE_PHASE_H
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
 #include "pagewriter/image_listing.h"
-#include "platform/thumbnail_files.h"
-#include "thumbnails/thumbnail_record.h"
+#include "platform/web_picture_files.h"
+#include "web_pictures/web_picture_record.h"
 
 // What the phase holds from its start to its end.
-struct ThumbnailWork {
-    ThumbnailFolder folder;
+struct WebPictureWork {
+    WebPictureFolder folder;
     bool in_use = false;              // the folder is open
     std::string old_record;           // the record as read; entries point into it
     std::size_t old_entries = 0;      // how many it held
@@ -43,18 +43,18 @@ struct ThumbnailWork {
 // say). None is written once the disk has no more room left than the page
 // needs, with a margin. Memory stays bounded: the pictures are made in
 // batches, each thread holding one picture at a time.
-void make_thumbnails(ImageList& images, ThumbnailWork& work);
+void make_web_pictures(ImageList& images, WebPictureWork& work);
 
 // Removes the thumbnails this run wrote and clears thumbnail on their
 // pictures, so that the page can be written in their room. False when
 // there were none, and a new try could not fare better.
-bool give_up_new_thumbnails(ImageList& images, ThumbnailWork& work);
+bool give_up_new_web_pictures(ImageList& images, WebPictureWork& work);
 
 // Writes the record of what is in place and closes the folder. When the
 // page was put in place, removes what is stale too: the thumbnails whose
 // pictures are gone or make none any more (only files that carry korvel's
 // mark and are the running user's own), and temporary ones no run holds.
 // Nothing fails: a record that cannot be written costs remaking.
-void finish_thumbnails(const ImageList& images, ThumbnailWork& work, bool page_in_place);
+void finish_web_pictures(const ImageList& images, WebPictureWork& work, bool page_in_place);
 
 #endif

@@ -2,7 +2,7 @@
 // at a time on every core (the main thread alone writes them, so that a
 // stop finds at most one temporary file, and waits for it); then the new
 // record, and what is stale removed.
-#include "thumbnails/thumbnail_phase.h"
+#include "web_pictures/web_picture_phase.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,7 +10,7 @@
 #include <unordered_set>
 
 #include "pagewriter/thumbnail_table.h"
-#include "thumbnails/thumbnail_batch.h"
+#include "web_pictures/web_picture_batch.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ bool carries_mark(const std::string& start)
 
 // names: the folder as it was listed before any thumbnail was made, so
 // what this run made is not in it, and is current.
-void remove_stale(ThumbnailFolder& folder, const ImageList& images, const FolderListing& names,
+void remove_stale(WebPictureFolder& folder, const ImageList& images, const FolderListing& names,
                   std::size_t current)
 {
     // Every name is the record or a current thumbnail, each of which was
@@ -68,7 +68,7 @@ void remove_stale(ThumbnailFolder& folder, const ImageList& images, const Folder
                                          [](const ListedFile& file) { return file.name == kRecordName; });
     if (names.files.size() == current + (with_record ? 1 : 0))
         return;
-    remove_abandoned_thumbnails(folder, names);
+    remove_abandoned_web_pictures(folder, names);
     NameSet in_place;
     for (const ImageFile& image : images.files)
         if (image.thumbnail)
@@ -76,13 +76,13 @@ void remove_stale(ThumbnailFolder& folder, const ImageList& images, const Folder
     std::string start;
     for (const ListedFile& file : names.files)
         if (file.name != kRecordName && in_place.count(file.name) == 0 &&
-            read_thumbnail_start(folder, file.name, 512, start) && carries_mark(start))
-            remove_thumbnail(folder, file.name);
+            read_web_picture_start(folder, file.name, 512, start) && carries_mark(start))
+            remove_web_picture(folder, file.name);
 }
 
 // Decides, by the record and the folder's names, which pictures are
 // current; the others are wanted.
-std::vector<Wanted> decide(ImageList& images, ThumbnailWork& work, const std::vector<RecordEntry>& old,
+std::vector<Wanted> decide(ImageList& images, WebPictureWork& work, const std::vector<RecordEntry>& old,
                            std::int64_t record_written, const NameSet& present)
 {
     std::vector<Wanted> wanted;
@@ -95,7 +95,7 @@ std::vector<Wanted> decide(ImageList& images, ThumbnailWork& work, const std::ve
         // A thumbnail the record names must be there, and in a folder that
         // others may write, be the running user's own.
         const bool in_place = e && e->thumbnail && present.count(image.name) != 0 &&
-                              (!work.folder.shared || is_own_thumbnail(work.folder, image.name));
+                              (!work.folder.shared || is_own_web_picture(work.folder, image.name));
         const bool holds = e && (!e->thumbnail || in_place);
         const Standing standing = e ? standing_of(*e, image, record_written) : Standing::changed;
         if (holds && standing == Standing::unchanged) {
@@ -114,7 +114,7 @@ std::vector<Wanted> decide(ImageList& images, ThumbnailWork& work, const std::ve
 }
 
 // Puts one batch's results in place.
-void take_results(ImageList& images, ThumbnailWork& work, const std::vector<Wanted>& wanted, std::size_t from,
+void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wanted>& wanted, std::size_t from,
                   std::vector<Result>& results, std::uint64_t room_needed)
 {
     for (std::size_t k = 0; k < results.size(); ++k) {
@@ -126,7 +126,7 @@ void take_results(ImageList& images, ThumbnailWork& work, const std::vector<Want
         if (result.outcome == Outcome::made) {
             // The page comes first: no thumbnail takes the room it needs.
             if (room_left(work.folder) < room_needed + result.bytes.size() ||
-                !write_thumbnail(work.folder, image.name, result.bytes, image.modified))
+                !write_web_picture(work.folder, image.name, result.bytes, image.modified))
                 continue;
             work.made.push_back(i);
         }
@@ -143,12 +143,12 @@ void take_results(ImageList& images, ThumbnailWork& work, const std::vector<Want
 
 }  // namespace
 
-void make_thumbnails(ImageList& images, ThumbnailWork& work)
+void make_web_pictures(ImageList& images, WebPictureWork& work)
 {
-    if (!open_thumbnail_folder(work.folder, kThumbnailFolderName))
+    if (!open_web_picture_folder(work.folder, kThumbnailFolderName))
         return;
     work.in_use = true;
-    if (!list_thumbnail_folder(work.folder, work.listed))
+    if (!list_web_picture_folder(work.folder, work.listed))
         return;  // nothing can be told in place: every cell keeps its picture
     NameSet present(work.listed.files.size() * 2);
     for (const ListedFile& file : work.listed.files)
@@ -156,7 +156,7 @@ void make_thumbnails(ImageList& images, ThumbnailWork& work)
 
     std::vector<RecordEntry> old;
     std::int64_t record_written = INT64_MIN;
-    if (!read_thumbnail_whole(work.folder, kRecordName, kRecordMostBytes, work.old_record, record_written) ||
+    if (!read_web_picture_whole(work.folder, kRecordName, kRecordMostBytes, work.old_record, record_written) ||
         !read_record(work.old_record, old))
         old.clear();
     work.old_entries = old.size();
@@ -173,12 +173,12 @@ void make_thumbnails(ImageList& images, ThumbnailWork& work)
     }
 }
 
-bool give_up_new_thumbnails(ImageList& images, ThumbnailWork& work)
+bool give_up_new_web_pictures(ImageList& images, WebPictureWork& work)
 {
     const bool any = !work.made.empty();
     work.record_changed = work.record_changed || any;
     for (std::size_t i : work.made) {
-        remove_thumbnail(work.folder, images.files[i].name);
+        remove_web_picture(work.folder, images.files[i].name);
         images.files[i].thumbnail = false;
         work.in_record[i] = 0;
     }
@@ -186,7 +186,7 @@ bool give_up_new_thumbnails(ImageList& images, ThumbnailWork& work)
     return any;
 }
 
-void finish_thumbnails(const ImageList& images, ThumbnailWork& work, bool page_in_place)
+void finish_web_pictures(const ImageList& images, WebPictureWork& work, bool page_in_place)
 {
     if (!work.in_use)
         return;
@@ -195,9 +195,9 @@ void finish_thumbnails(const ImageList& images, ThumbnailWork& work, bool page_i
         if (work.in_record[i])
             entries.push_back(work.record[i]);
     if (work.record_changed || entries.size() != work.old_entries)
-        write_thumbnail(work.folder, kRecordName, record_bytes(entries), kTimeOfWriting);
+        write_web_picture(work.folder, kRecordName, record_bytes(entries), kTimeOfWriting);
     if (page_in_place)
         remove_stale(work.folder, images, work.listed, work.current_in_listing);
-    close_thumbnail_folder(work.folder);
+    close_web_picture_folder(work.folder);
     work.in_use = false;
 }
