@@ -37,6 +37,20 @@ bool make_date_text(std::int64_t modified, std::string& text)
     return true;
 }
 
+void view_size_of(unsigned width, unsigned height, unsigned& view_width, unsigned& view_height)
+{
+    view_width = width;
+    view_height = height;
+    const std::uint64_t long_side = width > height ? width : height;
+    if (long_side <= kViewLongSide)
+        return;
+    const std::uint64_t short_side = width > height ? height : width;
+    std::uint64_t scaled = (short_side * kViewLongSide + long_side / 2) / long_side;
+    scaled = scaled < 1 ? 1 : scaled;
+    view_width = width > height ? kViewLongSide : static_cast<unsigned>(scaled);
+    view_height = width > height ? static_cast<unsigned>(scaled) : kViewLongSide;
+}
+
 void write_image_entries(PageSink& page, const PageOptions& options, const ImageList& images)
 {
     const std::uint64_t count = images.files.size();
@@ -75,19 +89,31 @@ void write_image_entries(PageSink& page, const PageOptions& options, const Image
 
         const std::uint64_t next = number == count ? 1 : number + 1;
         put_text(page, "<a href='#TOP' style='text-decoration: none;'> [Top] </a>");
+        if (!options.full_size_sections) {
+            // The picture itself, one click away from its view.
+            put_text(page, "<a href='");
+            put_url(page, image.name);
+            put_text(page, "' style='text-decoration: none;'> [Full size] </a>");
+        }
         put_text(page, "\n<p><a href='#");
         put_number(page, next);
         put_text(page, "'><img src='");
+        unsigned width = image.shown_width, height = image.shown_height;
+        if (image.view) {  // set only when the marker asked for VIEWS
+            put_text(page, kViewFolderName);
+            put_text(page, "/");
+            view_size_of(image.shown_width, image.shown_height, width, height);
+        }
         put_url(page, image.name);
         put_text(page, "' border='1' align='top absmiddle'");
-        if (image.shown_width > 0 && image.shown_height > 0) {
+        if (width > 0 && height > 0) {
             // Drawn at half its pixels, sharp on a screen of twice the
             // density, and never wider than the screen; with its size known,
             // a lazy picture out of view is not fetched.
             put_text(page, " width='");
-            put_number(page, (std::uint64_t{image.shown_width} + 1) / 2);
+            put_number(page, (std::uint64_t{width} + 1) / 2);
             put_text(page, "' height='");
-            put_number(page, (std::uint64_t{image.shown_height} + 1) / 2);
+            put_number(page, (std::uint64_t{height} + 1) / 2);
             put_text(page, "' style='max-width:100%;height:auto'");
         }
         put_text(page, options.eager_pictures ? "></a>\n" : " loading='lazy'></a>\n");

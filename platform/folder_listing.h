@@ -19,6 +19,7 @@ struct ListedFile {
     std::int64_t modified = 0;               // seconds since the epoch, likewise
     std::uint32_t modified_nanoseconds = 0;  // and the rest of that time, as finely as the system keeps it
     bool thumbnail = false;                  // a thumbnail of it is in place (set by the thumbnails)
+    bool view = false;                       // a web-size view of it is in place (set by the views)
     // What tells this file from another under the same name, of the same
     // size and time, mixed into one number: on POSIX its device, inode and
     // status change time, on Windows its file id and change time. A file
@@ -26,7 +27,7 @@ struct ListedFile {
     // set back changes it.
     std::uint64_t stamp = 0;
     // The picture's size as shown, upright, where korvel knows it (from the
-    // thumbnails' record, under THUMBS); 0 by 0 where it does not.
+    // records of its thumbnail or view, under THUMBS or VIEWS); 0 by 0 where it does not.
     unsigned shown_width = 0;
     unsigned shown_height = 0;
 };

@@ -32,10 +32,10 @@ bool open_template(GalleryRun& run)
 }
 
 // Writes the whole page from the template, open, and puts it in place.
-// On the first try, with thumbnails, the thumbnails are made once the
-// marker has said whether it wants them, and what killed runs left (the
+// On the first try, the thumbnails and views are made once the marker has
+// said whether it wants them, and what killed runs left (the
 // leftovers) is removed once this run holds its own temporary page.
-bool write_page(GalleryRun& run, ImageList& images, WebPictureWork* thumbnails,
+bool write_page(GalleryRun& run, ImageList& images, WebPictureWork* web_pictures,
                 const std::vector<std::string>* leftovers)
 {
     run.page_file = PageFile();
@@ -54,8 +54,8 @@ bool write_page(GalleryRun& run, ImageList& images, WebPictureWork* thumbnails,
         copy_template_head(run, options);
     else
         write_default_header(run.page, run.folder_name);
-    if (thumbnails && !options.full_size_thumbnails)
-        make_web_pictures(images, *thumbnails);
+    if (web_pictures && (!options.full_size_thumbnails || !options.full_size_sections))
+        make_web_pictures(images, *web_pictures, !options.full_size_thumbnails, !options.full_size_sections);
     write_thumbnail_table(run.page, options, images);
     write_image_entries(run.page, options, images);
     if (run.template_open)
@@ -93,14 +93,14 @@ int run_phases(GalleryRun& run)
     if (!open_template(run))
         return -1;
 
-    WebPictureWork thumbnails;
-    bool written = write_page(run, images, &thumbnails, &leftovers);
-    // A page that did not fit beside this run's new thumbnails is written
-    // again in their room, those cells on their full pictures: a thumbnail
-    // is never a reason to lose the page.
-    if (!written && give_up_new_web_pictures(images, thumbnails))
+    WebPictureWork web_pictures;
+    bool written = write_page(run, images, &web_pictures, &leftovers);
+    // A page that did not fit beside this run's new thumbnails and views is
+    // written again in their room, those pictures shown whole: neither is
+    // ever a reason to lose the page.
+    if (!written && give_up_new_web_pictures(images, web_pictures))
         written = open_template(run) && write_page(run, images, nullptr, nullptr);
-    finish_web_pictures(images, thumbnails, written);
+    finish_web_pictures(images, web_pictures, written);
     return written ? 0 : -1;
 }
 

@@ -16,6 +16,7 @@ struct PageOptions {
     bool show_details = true;                     // false: date, time and size go too
     bool eager_pictures = true;                   // false: LAZY, each picture loads only as it nears the view
     bool full_size_thumbnails = true;             // false: THUMBS, the table shows small thumbnails
+    bool full_size_sections = true;               // false: VIEWS, the sections show web-size views
     std::string table_attributes = "border='0'";  // written raw into <table ...>
 };
 

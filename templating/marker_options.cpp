@@ -31,6 +31,8 @@ void apply_option(std::string_view token, PageOptions& options)
         options.eager_pictures = false;
     if (token == "THUMBS")
         options.full_size_thumbnails = false;
+    if (token == "VIEWS")
+        options.full_size_sections = false;
     if (left_text(token, 6) == "BORDER")
         options.table_attributes = std::string(token);
 }

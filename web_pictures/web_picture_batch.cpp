@@ -13,38 +13,58 @@
 namespace {
 
 // A picture file larger than this is no picture korvel makes a thumbnail
-// of; it is not read.
+// or view of; it is not read.
 constexpr std::size_t kPictureMostBytes = 64u << 20;
 constexpr unsigned kMostThreads = 16;
 
 struct Shared {
     const ImageList* images = nullptr;
     const std::vector<Wanted>* wanted = nullptr;
-    const char* mark = nullptr;
+    const char* const* marks = nullptr;
     std::vector<Result>* results = nullptr;
     std::atomic<std::size_t> next{0};
 };
 
-void look_at_one(const ImageFile& image, const Wanted& wanted, const char* mark, std::string& picture,
+void look_at_one(const ImageFile& image, const Wanted& wanted, const char* const* marks, std::string& picture,
                  Result& result)
 {
     if (!read_picture(image.name, kPictureMostBytes, picture))
         return;
     result.entry = entry_for(image, content_hash(picture));
-    const RecordEntry* expected = wanted.expected;
-    if (expected && expected->content == result.entry.content) {
-        result.entry.thumbnail = expected->thumbnail;
-        result.entry.width = expected->width;
-        result.entry.height = expected->height;
-        result.outcome = Outcome::same;
-        return;
+    bool order[kKinds] = {};
+    for (std::size_t kind = 0; kind < kKinds; ++kind) {
+        const RecordEntry* expected = wanted.expected[kind];
+        if (!wanted.kinds[kind]) {
+            continue;
+        } else if (expected && expected->content == result.entry.content) {
+            result.pieces[kind].outcome = Outcome::same;
+            result.made[kind] = expected->made;
+            result.entry.width = expected->width;
+            result.entry.height = expected->height;
+        } else {
+            order[kind] = true;
+        }
     }
-    ShownSize shown;
-    result.entry.thumbnail = make_thumbnail(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(),
-                                            mark, result.bytes, shown);
-    result.entry.width = shown.width;
-    result.entry.height = shown.height;
-    result.outcome = result.entry.thumbnail ? Outcome::made : Outcome::makes_none;
+    if (!order[kThumbnails] && !order[kViews])
+        return;
+    WebPictureOrder what;
+    what.thumbnail = order[kThumbnails];
+    what.view = order[kViews];
+    what.thumbnail_comment = marks[kThumbnails];
+    what.view_comment = marks[kViews];
+    WebPictures made;
+    make_web_pictures_of(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), what, made);
+    result.entry.width = made.shown.width;
+    result.entry.height = made.shown.height;
+    const bool made_kind[kKinds] = {made.thumbnail_made, made.view_made};
+    std::string* bytes[kKinds] = {&made.thumbnail, &made.view};
+    for (std::size_t kind = 0; kind < kKinds; ++kind) {
+        if (!order[kind])
+            continue;
+        result.made[kind] = made_kind[kind];
+        result.pieces[kind].outcome = made_kind[kind] ? Outcome::made : Outcome::makes_none;
+        result.pieces[kind].bytes.swap(*bytes[kind]);
+    }
 }
 
 void look_at_some(Shared& shared)
@@ -57,25 +77,24 @@ void look_at_some(Shared& shared)
         Result& result = (*shared.results)[i];
         const Wanted& wanted = (*shared.wanted)[i];
         try {
-            look_at_one(shared.images->files[wanted.image], wanted, shared.mark, picture, result);
+            look_at_one(shared.images->files[wanted.image], wanted, shared.marks, picture, result);
         } catch (...) {
             // No memory, in a thread that must not throw: nothing known.
-            result.outcome = Outcome::unread;
-            result.bytes.clear();
+            result = Result();
         }
     }
 }
 
 }  // namespace
 
-void look_at_pictures(const ImageList& images, const std::vector<Wanted>& wanted, const char* mark,
+void look_at_pictures(const ImageList& images, const std::vector<Wanted>& wanted, const char* const* marks,
                       std::vector<Result>& results)
 {
     results.assign(wanted.size(), Result());
     Shared shared;
     shared.images = &images;
     shared.wanted = &wanted;
-    shared.mark = mark;
+    shared.marks = marks;
     shared.results = &results;
     std::vector<std::thread> helpers;
     unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostThreads));

@@ -1,5 +1,5 @@
-// Reading pictures and making their thumbnails on every core, a batch at a
-// time. Only the calling thread writes files (thumbnail_phase.cpp): here
+// Reading pictures and making their thumbnails and views on every core, a
+// batch at a time. Only the calling thread writes files (thumbnail_phase.cpp): here
 // nothing is written, so a stop finds nothing of this to clean up.
 #ifndef KORVEL_WEB_PICTURES_WEB_PICTURE_BATCH_H
 #define KORVEL_WEB_PICTURES_WEB_PICTURE_BATCH_H
@@ -12,31 +12,46 @@
 #include "pagewriter/image_listing.h"
 #include "web_pictures/web_picture_record.h"
 
+// The kinds korvel makes of a picture: its thumbnail for the table, its
+// view for the section.
+constexpr std::size_t kThumbnails = 0;
+constexpr std::size_t kViews = 1;
+constexpr std::size_t kKinds = 2;
+
 // One picture to look at.
 struct Wanted {
-    std::size_t image = 0;                  // index into the pictures
-    const RecordEntry* expected = nullptr;  // an entry that may still hold: kept when the content is the same
+    std::size_t image = 0;    // index into the pictures
+    bool kinds[kKinds] = {};  // the kinds wanted of it
+    // For each kind, an entry that may still hold: kept when the content is
+    // the same.
+    const RecordEntry* expected[kKinds] = {};
 };
 
 // What came of it.
 enum class Outcome {
     unread,     // the picture could not be read, or memory ran out: nothing known
     same,       // its content is the expected entry's: that entry holds, with the picture's time and stamp now
-    made,       // a new thumbnail, in bytes
-    makes_none  // the picture makes no thumbnail (damaged, too small, ...)
+    made,       // a new piece, in bytes
+    makes_none  // the picture makes none of this kind (damaged, too small, shows itself ...)
+};
+
+struct Piece {
+    Outcome outcome = Outcome::unread;
+    std::string bytes;  // when made
 };
 
 struct Result {
-    Outcome outcome = Outcome::unread;
-    std::string bytes;  // the thumbnail, when made
-    RecordEntry entry;  // what the record says of the picture from now on, unless unread
+    RecordEntry entry;       // the picture now, for the record, unless unread; made is unset
+    Piece pieces[kKinds];    // of each kind wanted
+    bool made[kKinds] = {};  // the record's made for each kind wanted
 };
 
 // Looks at each wanted picture of images, on every core, the calling
-// thread among them; results[i] is wanted[i]'s. Nothing fails: a picture
-// that cannot be read or made is said so in its result. Each thread holds
-// one picture at a time.
-void look_at_pictures(const ImageList& images, const std::vector<Wanted>& wanted, const char* mark,
+// thread among them, and makes what is wanted of each from one decode;
+// results[i] is wanted[i]'s, each piece marked with its kind's comment in
+// marks. Nothing fails: a picture that cannot be read or made is said so
+// in its result. Each thread holds one picture at a time.
+void look_at_pictures(const ImageList& images, const std::vector<Wanted>& wanted, const char* const* marks,
                       std::vector<Result>& results);
 
 #endif

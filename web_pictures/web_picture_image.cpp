@@ -1,75 +1,24 @@
-// The recipe: read the header, choose the scale, decode, reduce (Lanczos-3),
-// turn upright, encode. Integer arithmetic throughout, so that every system
-// makes the same bytes.
+// The recipes: read the header, choose the scale, decode once, reduce
+// (Lanczos-3), turn upright, encode. Integer arithmetic throughout, so that
+// every system makes the same bytes.
 #include "web_pictures/web_picture_image.h"
 
 #include <cstdlib>
 #include <mutex>
 #include <vector>
 
+#include "pagewriter/image_entries.h"
 #include "web_pictures/jpeg_codec.h"
 #include "web_pictures/resample.h"
+#include "web_pictures/upright.h"
 
 namespace {
 
-constexpr int kQuality = 80;
+constexpr int kThumbnailQuality = 80;
+constexpr int kViewQuality = 85;
 
 // Held while a progressive picture decodes.
 std::mutex progressive_turn;
-
-// Orientations 5 to 8 turn the picture a quarter: its width is its height.
-bool turns_quarter(int orientation)
-{
-    return orientation >= 5;
-}
-
-// The picture as EXIF's orientation says it is shown.
-Pixels turn_upright(const Pixels& from, int orientation)
-{
-    if (orientation <= 1 || orientation > 8)
-        return from;
-    Pixels to;
-    to.width = turns_quarter(orientation) ? from.height : from.width;
-    to.height = turns_quarter(orientation) ? from.width : from.height;
-    to.rgb.resize(from.rgb.size());
-    for (unsigned y = 0; y < to.height; ++y) {
-        for (unsigned x = 0; x < to.width; ++x) {
-            // Where the shown pixel (x, y) is stored.
-            unsigned sx = x, sy = y;
-            const unsigned right = to.width - 1 - x, bottom = to.height - 1 - y;
-            switch (orientation) {
-            case 2: sx = right; break;  // mirrored
-            case 3:
-                sx = right;
-                sy = bottom;
-                break;                   // half round
-            case 4: sy = bottom; break;  // mirrored upside down
-            case 5:
-                sx = y;
-                sy = x;
-                break;  // mirrored along the diagonal
-            case 6:
-                sx = y;
-                sy = right;
-                break;  // a quarter clockwise
-            case 7:
-                sx = bottom;
-                sy = right;
-                break;  // mirrored along the other diagonal
-            case 8:
-                sx = bottom;
-                sy = x;
-                break;  // a quarter anticlockwise
-            }
-            const unsigned char* p = &from.rgb[(std::size_t{sy} * from.width + sx) * 3];
-            unsigned char* q = &to.rgb[(std::size_t{y} * to.width + x) * 3];
-            q[0] = p[0];
-            q[1] = p[1];
-            q[2] = p[2];
-        }
-    }
-    return to;
-}
 
 // The picture's size as it is shown, upright.
 ShownSize shown_size_of(const JpegHeader& header)
@@ -80,9 +29,17 @@ ShownSize shown_size_of(const JpegHeader& header)
     return shown;
 }
 
-// The thumbnail's size as stored (before it is turned upright); false for
-// a picture too narrow or too high to make one.
-bool stored_size_of(const JpegHeader& header, unsigned& width, unsigned& height)
+// A size shown upright as the size stored, before the turn.
+void stored(const JpegHeader& header, unsigned shown_width, unsigned shown_height, unsigned& width,
+            unsigned& height)
+{
+    width = turns_quarter(header.orientation) ? shown_height : shown_width;
+    height = turns_quarter(header.orientation) ? shown_width : shown_height;
+}
+
+// The thumbnail's size as stored; false for a picture too narrow or too
+// high to make one.
+bool thumbnail_size_of(const JpegHeader& header, unsigned& width, unsigned& height)
 {
     const ShownSize shown = shown_size_of(header);
     const unsigned long long shown_width = shown.width, shown_height = shown.height;
@@ -90,23 +47,29 @@ bool stored_size_of(const JpegHeader& header, unsigned& width, unsigned& height)
         return false;
     unsigned long long thumbnail_height = (shown_height * kThumbnailWidth + shown_width / 2) / shown_width;
     thumbnail_height = thumbnail_height < 1 ? 1 : thumbnail_height;
-    width = turns_quarter(header.orientation) ? static_cast<unsigned>(thumbnail_height) : kThumbnailWidth;
-    height = turns_quarter(header.orientation) ? kThumbnailWidth : static_cast<unsigned>(thumbnail_height);
+    stored(header, kThumbnailWidth, static_cast<unsigned>(thumbnail_height), width, height);
     return thumbnail_height <= kThumbnailMostHeight;
 }
 
-bool make_from_header(const unsigned char* data, std::size_t size, const JpegHeader& header,
-                      const std::string& comment, std::string& thumbnail)
+// The view's size as stored; false for a picture that shows itself.
+bool stored_view_size_of(const JpegHeader& header, unsigned& width, unsigned& height)
 {
-    unsigned width = 0, height = 0;
-    if (!header.rgb_possible || header.width == 0 || header.height == 0 ||
-        std::size_t{header.width} * header.height > kPictureMostPixels || !stored_size_of(header, width, height))
+    const ShownSize shown = shown_size_of(header);
+    unsigned view_width = 0, view_height = 0;
+    ::view_size_of(shown.width, shown.height, view_width, view_height);
+    if (view_width == shown.width && view_height == shown.height && header.orientation == 1)
         return false;
-    // The smallest scale the library decodes to that leaves the thumbnail's
-    // size: a camera's picture decodes at 1/8, its pixels an eighth of the
-    // way each way.
+    stored(header, view_width, view_height, width, height);
+    return true;
+}
+
+// Decodes at the smallest scale the library offers that still leaves width
+// by height: a camera's picture decodes at 1/8 for a thumbnail, at 1/2 for
+// a view.
+bool decode_for(const unsigned char* data, std::size_t size, const JpegHeader& header, unsigned width,
+                unsigned height, Pixels& decoded)
+{
     unsigned denominator = 8;
-    Pixels decoded;
     for (; denominator > 1; denominator /= 2) {
         scaled_size(header, denominator, decoded.width, decoded.height);
         if (decoded.width >= width && decoded.height >= height)
@@ -117,25 +80,34 @@ bool make_from_header(const unsigned char* data, std::size_t size, const JpegHea
     if (bytes > kDecodingMostBytes)
         return false;
     decoded.rgb.resize(bytes);
-    bool read = false;
     if (header.progressive) {
         // All its coefficients at once: the one progressive picture that
         // may take the larger budget, while the others wait their turn.
         std::lock_guard<std::mutex> turn(progressive_turn);
-        read = decode_jpeg(data, size, denominator, kProgressiveDecodingMostBytes, decoded.rgb.data());
-    } else {
-        read = decode_jpeg(data, size, denominator, kDecodingMostBytes, decoded.rgb.data());
+        return decode_jpeg(data, size, denominator, kProgressiveDecodingMostBytes, decoded.rgb.data());
     }
-    if (!read)
-        return false;
-    Pixels shown = turn_upright(resample_lanczos3(decoded, width, height), header.orientation);
+    return decode_jpeg(data, size, denominator, kDecodingMostBytes, decoded.rgb.data());
+}
+
+Pixels reduced(const Pixels& from, unsigned width, unsigned height)
+{
+    if (from.width == width && from.height == height)
+        return from;
+    return resample_lanczos3(from, width, height);
+}
+
+// Turns the pixels upright and encodes them into out.
+bool encode_shown(const Pixels& pixels, const JpegHeader& header, int quality, const char* comment,
+                  std::string& out)
+{
+    const Pixels shown = turn_upright(pixels, header.orientation);
     unsigned char* encoded = nullptr;
     unsigned long encoded_size = 0;
-    if (!encode_jpeg(shown.rgb.data(), shown.width, shown.height, kQuality, comment.c_str(), header.icc,
-                     header.icc_size, &encoded, &encoded_size))
+    if (!encode_jpeg(shown.rgb.data(), shown.width, shown.height, quality, comment, header.icc, header.icc_size,
+                     &encoded, &encoded_size))
         return false;
     try {
-        thumbnail.assign(reinterpret_cast<const char*>(encoded), encoded_size);
+        out.assign(reinterpret_cast<const char*>(encoded), encoded_size);
     } catch (...) {
         std::free(encoded);
         throw;
@@ -144,26 +116,66 @@ bool make_from_header(const unsigned char* data, std::size_t size, const JpegHea
     return true;
 }
 
+void make_from_header(const unsigned char* data, std::size_t size, const JpegHeader& header,
+                      const WebPictureOrder& order, WebPictures& made)
+{
+    if (!header.rgb_possible || header.width == 0 || header.height == 0 ||
+        std::size_t{header.width} * header.height > kPictureMostPixels)
+        return;
+    unsigned thumbnail_width = 0, thumbnail_height = 0, view_width = 0, view_height = 0;
+    const bool thumbnail = order.thumbnail && thumbnail_size_of(header, thumbnail_width, thumbnail_height);
+    const bool view = order.view && stored_view_size_of(header, view_width, view_height);
+    Pixels decoded;
+    if (view) {
+        if (!decode_for(data, size, header, view_width, view_height, decoded))
+            return;
+        // The view, and the thumbnail from it: one decode for both.
+        const Pixels stored_view = reduced(decoded, view_width, view_height);
+        decoded = Pixels();
+        made.view_made = encode_shown(stored_view, header, kViewQuality, order.view_comment, made.view);
+        if (thumbnail)
+            made.thumbnail_made = encode_shown(reduced(stored_view, thumbnail_width, thumbnail_height), header,
+                                               kThumbnailQuality, order.thumbnail_comment, made.thumbnail);
+    } else if (thumbnail) {
+        if (!decode_for(data, size, header, thumbnail_width, thumbnail_height, decoded))
+            return;
+        made.thumbnail_made = encode_shown(reduced(decoded, thumbnail_width, thumbnail_height), header,
+                                           kThumbnailQuality, order.thumbnail_comment, made.thumbnail);
+    }
+}
+
 }  // namespace
 
-bool make_thumbnail(const unsigned char* data, std::size_t size, const std::string& comment,
-                    std::string& thumbnail, ShownSize& shown)
+void make_web_pictures_of(const unsigned char* data, std::size_t size, const WebPictureOrder& order,
+                          WebPictures& made)
 {
-    thumbnail.clear();
-    shown = ShownSize();
+    made = WebPictures();
     JpegHeader header;
     if (!read_jpeg_header(data, size, header))
-        return false;
-    shown = shown_size_of(header);
-    bool made = false;
+        return;
+    made.shown = shown_size_of(header);
     try {
-        made = make_from_header(data, size, header, comment, thumbnail);
+        make_from_header(data, size, header, order, made);
     } catch (...) {
         std::free(header.icc);
         throw;
     }
     std::free(header.icc);
-    if (!made)
-        thumbnail.clear();
-    return made;
+    if (!made.thumbnail_made)
+        made.thumbnail.clear();
+    if (!made.view_made)
+        made.view.clear();
+}
+
+bool make_thumbnail(const unsigned char* data, std::size_t size, const std::string& comment,
+                    std::string& thumbnail, ShownSize& shown)
+{
+    WebPictureOrder order;
+    order.thumbnail = true;
+    order.thumbnail_comment = comment.c_str();
+    WebPictures made;
+    make_web_pictures_of(data, size, order, made);
+    shown = made.shown;
+    thumbnail.swap(made.thumbnail);
+    return made.thumbnail_made;
 }

@@ -1,7 +1,7 @@
-// Which thumbnails are current, by the record; making the others a batch
-// at a time on every core (the main thread alone writes them, so that a
-// stop finds at most one temporary file, and waits for it); then the new
-// record, and what is stale removed.
+// Which thumbnails and views are current, by their records; making the
+// others a batch at a time on every core (the main thread alone writes
+// them, so that a stop finds at most one temporary file, and waits for
+// it); then the new records, and what is stale removed.
 #include "web_pictures/web_picture_phase.h"
 
 #include <algorithm>
@@ -9,15 +9,27 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "pagewriter/image_entries.h"
 #include "pagewriter/thumbnail_table.h"
-#include "web_pictures/web_picture_batch.h"
 
 namespace {
 
-// The comment each thumbnail carries: what marks a file of the folder as
-// korvel's own, and so as korvel's to remove.
-constexpr const char* kMark = "korvel thumbnail";
+// The comment each thumbnail or view carries: what marks a file of its
+// folder as korvel's own, and so as korvel's to remove.
+constexpr const char* const kMarks[kKinds] = {"korvel thumbnail", "korvel view"};
+constexpr const char* const kFolderNames[kKinds] = {kThumbnailFolderName, kViewFolderName};
 constexpr std::size_t kBatch = 64;
+
+// Whether a picture's piece of the kind is in place, for the page.
+bool& in_place(ImageFile& image, std::size_t kind)
+{
+    return kind == kThumbnails ? image.thumbnail : image.view;
+}
+
+bool is_in_place(const ImageFile& image, std::size_t kind)
+{
+    return kind == kThumbnails ? image.thumbnail : image.view;
+}
 
 // The room the page needs, with a margin: each picture's name stands four
 // times in it, each byte escaped to at most eight, and the template's
@@ -39,9 +51,8 @@ using NameSet = std::unordered_set<std::string_view>;
 
 // True when a file of the folder starts as korvel's thumbnails do: a JPEG
 // whose comment, among its first markers, is the mark.
-bool carries_mark(const std::string& start)
+bool carries_mark(const std::string& start, std::string_view mark)
 {
-    const std::string mark = kMark;
     if (start.size() < 4 || static_cast<unsigned char>(start[0]) != 0xFF ||
         static_cast<unsigned char>(start[1]) != 0xD8)
         return false;
@@ -57,11 +68,13 @@ bool carries_mark(const std::string& start)
     return false;
 }
 
-// names: the folder as it was listed before any thumbnail was made, so
-// what this run made is not in it, and is current.
-void remove_stale(WebPictureFolder& folder, const ImageList& images, const FolderListing& names,
-                  std::size_t current)
+// names: the folder as it was listed before any piece was made, so what
+// this run made is not in it, and is current.
+void remove_stale(MadeFolder& work, std::size_t kind, const ImageList& images)
 {
+    WebPictureFolder& folder = work.folder;
+    const FolderListing& names = work.listed;
+    const std::size_t current = work.current_in_listing;
     // Every name is the record or a current thumbnail, each of which was
     // seen among them: nothing is stale.
     const bool with_record = std::any_of(names.files.begin(), names.files.end(),
@@ -71,46 +84,97 @@ void remove_stale(WebPictureFolder& folder, const ImageList& images, const Folde
     remove_abandoned_web_pictures(folder, names);
     NameSet in_place;
     for (const ImageFile& image : images.files)
-        if (image.thumbnail)
+        if (is_in_place(image, kind))
             in_place.insert(image.name);
     std::string start;
     for (const ListedFile& file : names.files)
         if (file.name != kRecordName && in_place.count(file.name) == 0 &&
-            read_web_picture_start(folder, file.name, 512, start) && carries_mark(start))
+            read_web_picture_start(folder, file.name, 512, start) && carries_mark(start, kMarks[kind]))
             remove_web_picture(folder, file.name);
 }
 
-// Decides, by the record and the folder's names, which pictures are
-// current; the others are wanted.
-std::vector<Wanted> decide(ImageList& images, WebPictureWork& work, const std::vector<RecordEntry>& old,
-                           std::int64_t record_written, const NameSet& present)
+// Decides, by the record and the folder's names, which pictures have
+// their piece of the kind current; the others are wanted.
+std::vector<Wanted> decide(ImageList& images, MadeFolder& work, std::size_t kind, std::int64_t record_written,
+                           const NameSet& present)
 {
     std::vector<Wanted> wanted;
-    auto entry = old.begin();
+    auto entry = work.old.cbegin();
     for (std::size_t i = 0; i < images.files.size(); ++i) {
         ImageFile& image = images.files[i];
-        while (entry != old.end() && before(entry->name, image.name))
+        while (entry != work.old.cend() && before(entry->name, image.name))
             ++entry;
-        const RecordEntry* e = entry != old.end() && entry->name == image.name ? &*entry : nullptr;
-        // A thumbnail the record names must be there, and in a folder that
+        const RecordEntry* e = entry != work.old.cend() && entry->name == image.name ? &*entry : nullptr;
+        // A piece the record names must be there, and in a folder that
         // others may write, be the running user's own.
-        const bool in_place = e && e->thumbnail && present.count(image.name) != 0 &&
-                              (!work.folder.shared || is_own_web_picture(work.folder, image.name));
-        const bool holds = e && (!e->thumbnail || in_place);
+        const bool there = e && e->made && present.count(image.name) != 0 &&
+                           (!work.folder.shared || is_own_web_picture(work.folder, image.name));
+        const bool holds = e && (!e->made || there);
         const Standing standing = e ? standing_of(*e, image, record_written) : Standing::changed;
         if (holds && standing == Standing::unchanged) {
-            work.current_in_listing += e->thumbnail ? 1 : 0;
+            work.current_in_listing += e->made ? 1 : 0;
             work.record[i] = *e;
             work.record[i].name = image.name;
             work.in_record[i] = 1;
-            image.thumbnail = e->thumbnail;
+            in_place(image, kind) = e->made;
             image.shown_width = e->width;
             image.shown_height = e->height;
         } else {
-            wanted.push_back({i, holds && standing == Standing::maybe ? e : nullptr});
+            Wanted w;
+            w.image = i;
+            w.kinds[kind] = true;
+            w.expected[kind] = holds && standing == Standing::maybe ? e : nullptr;
+            wanted.push_back(w);
         }
     }
     return wanted;
+}
+
+// Opens the kind's folder, reads its names and its record, and decides;
+// nothing is wanted of a folder that cannot be used.
+std::vector<Wanted> begin_kind(ImageList& images, MadeFolder& work, std::size_t kind)
+{
+    if (!open_web_picture_folder(work.folder, kFolderNames[kind]))
+        return {};
+    work.in_use = true;
+    if (!list_web_picture_folder(work.folder, work.listed))
+        return {};  // nothing can be told in place: every picture keeps its own
+    NameSet present(work.listed.files.size() * 2);
+    for (const ListedFile& file : work.listed.files)
+        present.insert(file.name);
+    std::int64_t record_written = INT64_MIN;
+    if (!read_web_picture_whole(work.folder, kRecordName, kRecordMostBytes, work.old_record, record_written) ||
+        !read_record(work.old_record, work.old))
+        work.old.clear();
+    work.record.assign(images.files.size(), RecordEntry());
+    work.in_record.assign(images.files.size(), 0);
+    work.decided = true;
+    return decide(images, work, kind, record_written, present);
+}
+
+// The two kinds' wanted pictures, each in the pictures' order, as one list:
+// a picture wanted of both is looked at once.
+std::vector<Wanted> merged(const std::vector<Wanted>& a, const std::vector<Wanted>& b)
+{
+    std::vector<Wanted> both;
+    both.reserve(a.size() + b.size());
+    std::size_t i = 0, j = 0;
+    while (i < a.size() || j < b.size()) {
+        if (j == b.size() || (i < a.size() && a[i].image < b[j].image)) {
+            both.push_back(a[i++]);
+        } else if (i == a.size() || b[j].image < a[i].image) {
+            both.push_back(b[j++]);
+        } else {
+            Wanted w = a[i++];
+            for (std::size_t kind = 0; kind < kKinds; ++kind) {
+                w.kinds[kind] = w.kinds[kind] || b[j].kinds[kind];
+                w.expected[kind] = w.expected[kind] ? w.expected[kind] : b[j].expected[kind];
+            }
+            both.push_back(w);
+            ++j;
+        }
+    }
+    return both;
 }
 
 // Puts one batch's results in place.
@@ -121,83 +185,82 @@ void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wan
         const std::size_t i = wanted[from + k].image;
         ImageFile& image = images.files[i];
         Result& result = results[k];
-        if (result.outcome == Outcome::unread)
-            continue;
-        if (result.outcome == Outcome::made) {
-            // The page comes first: no thumbnail takes the room it needs.
-            if (room_left(work.folder) < room_needed + result.bytes.size() ||
-                !write_web_picture(work.folder, image.name, result.bytes, image.modified))
+        for (std::size_t kind = 0; kind < kKinds; ++kind) {
+            MadeFolder& made = work.kinds[kind];
+            Piece& piece = result.pieces[kind];
+            if (!wanted[from + k].kinds[kind] || piece.outcome == Outcome::unread)
                 continue;
-            work.made.push_back(i);
+            if (piece.outcome == Outcome::made) {
+                // The page comes first: nothing takes the room it needs.
+                if (room_left(made.folder) < room_needed + piece.bytes.size() ||
+                    !write_web_picture(made.folder, image.name, piece.bytes, image.modified))
+                    continue;
+                made.made.push_back(i);
+            }
+            made.record_changed = true;
+            if (piece.outcome == Outcome::same && result.made[kind])
+                ++made.current_in_listing;  // the one the record named, there
+            in_place(image, kind) = result.made[kind];
+            image.shown_width = result.entry.width;
+            image.shown_height = result.entry.height;
+            made.record[i] = result.entry;
+            made.record[i].made = result.made[kind];
+            made.in_record[i] = 1;
         }
-        work.record_changed = true;
-        if (result.outcome == Outcome::same && result.entry.thumbnail)
-            ++work.current_in_listing;  // the one the record named, there
-        image.thumbnail = result.entry.thumbnail;
-        image.shown_width = result.entry.width;
-        image.shown_height = result.entry.height;
-        work.record[i] = result.entry;
-        work.in_record[i] = 1;
     }
 }
 
 }  // namespace
 
-void make_web_pictures(ImageList& images, WebPictureWork& work)
+void make_web_pictures(ImageList& images, WebPictureWork& work, bool thumbnails, bool views)
 {
-    if (!open_web_picture_folder(work.folder, kThumbnailFolderName))
-        return;
-    work.in_use = true;
-    if (!list_web_picture_folder(work.folder, work.listed))
-        return;  // nothing can be told in place: every cell keeps its picture
-    NameSet present(work.listed.files.size() * 2);
-    for (const ListedFile& file : work.listed.files)
-        present.insert(file.name);
-
-    std::vector<RecordEntry> old;
-    std::int64_t record_written = INT64_MIN;
-    if (!read_web_picture_whole(work.folder, kRecordName, kRecordMostBytes, work.old_record, record_written) ||
-        !read_record(work.old_record, old))
-        old.clear();
-    work.old_entries = old.size();
-    work.record.assign(images.files.size(), RecordEntry());
-    work.in_record.assign(images.files.size(), 0);
-    const std::vector<Wanted> wanted = decide(images, work, old, record_written, present);
+    const bool asked[kKinds] = {thumbnails, views};
+    std::vector<Wanted> wanted;
+    for (std::size_t kind = 0; kind < kKinds; ++kind)
+        if (asked[kind])
+            wanted = merged(wanted, begin_kind(images, work.kinds[kind], kind));
 
     const std::uint64_t room_needed = room_for_page(images);
     std::vector<Result> results;
     for (std::size_t from = 0; from < wanted.size(); from += kBatch) {
         const std::size_t to = std::min(wanted.size(), from + kBatch);
-        look_at_pictures(images, std::vector<Wanted>(wanted.begin() + from, wanted.begin() + to), kMark, results);
+        look_at_pictures(images, std::vector<Wanted>(wanted.begin() + from, wanted.begin() + to), kMarks, results);
         take_results(images, work, wanted, from, results, room_needed);
     }
 }
 
 bool give_up_new_web_pictures(ImageList& images, WebPictureWork& work)
 {
-    const bool any = !work.made.empty();
-    work.record_changed = work.record_changed || any;
-    for (std::size_t i : work.made) {
-        remove_web_picture(work.folder, images.files[i].name);
-        images.files[i].thumbnail = false;
-        work.in_record[i] = 0;
+    bool any = false;
+    for (std::size_t kind = 0; kind < kKinds; ++kind) {
+        MadeFolder& made = work.kinds[kind];
+        any = any || !made.made.empty();
+        made.record_changed = made.record_changed || !made.made.empty();
+        for (std::size_t i : made.made) {
+            remove_web_picture(made.folder, images.files[i].name);
+            in_place(images.files[i], kind) = false;
+            made.in_record[i] = 0;
+        }
+        made.made.clear();
     }
-    work.made.clear();
     return any;
 }
 
 void finish_web_pictures(const ImageList& images, WebPictureWork& work, bool page_in_place)
 {
-    if (!work.in_use)
-        return;
-    std::vector<RecordEntry> entries;
-    for (std::size_t i = 0; i < work.record.size(); ++i)
-        if (work.in_record[i])
-            entries.push_back(work.record[i]);
-    if (work.record_changed || entries.size() != work.old_entries)
-        write_web_picture(work.folder, kRecordName, record_bytes(entries), kTimeOfWriting);
-    if (page_in_place)
-        remove_stale(work.folder, images, work.listed, work.current_in_listing);
-    close_web_picture_folder(work.folder);
-    work.in_use = false;
+    for (std::size_t kind = 0; kind < kKinds; ++kind) {
+        MadeFolder& made = work.kinds[kind];
+        if (!made.in_use)
+            continue;
+        std::vector<RecordEntry> entries;
+        for (std::size_t i = 0; i < made.record.size(); ++i)
+            if (made.in_record[i])
+                entries.push_back(made.record[i]);
+        if (made.record_changed || entries.size() != made.old.size())
+            write_web_picture(made.folder, kRecordName, record_bytes(entries), kTimeOfWriting);
+        if (page_in_place && made.decided)
+            remove_stale(made, kind, images);
+        close_web_picture_folder(made.folder);
+        made.in_use = false;
+    }
 }

@@ -1,8 +1,10 @@
-// The thumbnails of the gallery's pictures, for a template whose marker
-// asks for them (THUMBS): one small JPEG for each picture, under its own
-// name, in the folder "korvel-thumbs" beside the page, with the record of
-// what each was made from (thumbnail_record.h). Made once: an unchanged
-// folder costs one read of the record and no picture opened.
+// The thumbnails and views of the gallery's pictures, for a template whose
+// marker asks for them: THUMBS, one small JPEG for each picture in the
+// folder "korvel-thumbs" beside the page, for the table; VIEWS, a
+// web-size one in "korvel-views", for the sections; each under the
+// picture's own name, with the record of what each was made from
+// (web_picture_record.h) in its folder. Made once: an unchanged folder
+// costs one read of each record and no picture opened.
 //
 // Calling sequence, for one run: make_web_pictures before the page is
 // written; give_up_new_web_pictures when the page could not be written (it
@@ -17,44 +19,55 @@
 
 #include "pagewriter/image_listing.h"
 #include "platform/web_picture_files.h"
+#include "web_pictures/web_picture_batch.h"
 #include "web_pictures/web_picture_record.h"
 
-// What the phase holds from its start to its end.
-struct WebPictureWork {
+// One folder of what the phase makes, thumbnails or views, from the
+// phase's start to its end.
+struct MadeFolder {
     WebPictureFolder folder;
     bool in_use = false;              // the folder is open
-    std::string old_record;           // the record as read; entries point into it
-    std::size_t old_entries = 0;      // how many it held
+    bool decided = false;             // it was listed whole and its record read: what is stale can be told
+    std::string old_record;           // the record as read; old's names point into it
+    std::vector<RecordEntry> old;     // its entries
     std::vector<RecordEntry> record;  // the record from now on, one entry a picture (known: in_record)
     std::vector<unsigned char> in_record;
-    std::vector<std::size_t> made;       // the pictures whose thumbnails this run wrote
+    std::vector<std::size_t> made;       // the pictures whose pieces this run wrote
     FolderListing listed;                // the folder's names as the run found them
-    std::size_t current_in_listing = 0;  // how many of them are current thumbnails
+    std::size_t current_in_listing = 0;  // how many of them are current pieces
     // The record says something new, or some picture's content was
     // compared (then it is written anew, so that its time moves past
     // theirs).
     bool record_changed = false;
 };
 
-// Makes the thumbnails that are missing or not current, on every core,
-// and sets thumbnail on each picture that has one in place. Nothing fails:
-// a picture without a thumbnail keeps its full picture in the table, and
-// so does every one when the folder cannot be used (it is another user's,
-// say). None is written once the disk has no more room left than the page
+// What the phase holds, a folder for each kind (web_picture_batch.h).
+struct WebPictureWork {
+    MadeFolder kinds[kKinds];
+};
+
+// Makes the thumbnails (when thumbnails) and views (when views) that are
+// missing or not current, on every core, one decode a picture for both,
+// and sets thumbnail and view on each picture that has one in place.
+// Nothing fails: a picture without a thumbnail keeps its full picture in
+// the table, one without a view keeps it in its section, and so does
+// every one when a folder cannot be used (it is another user's, say).
+// None is written once the disk has no more room left than the page
 // needs, with a margin. Memory stays bounded: the pictures are made in
 // batches, each thread holding one picture at a time.
-void make_web_pictures(ImageList& images, WebPictureWork& work);
+void make_web_pictures(ImageList& images, WebPictureWork& work, bool thumbnails, bool views);
 
-// Removes the thumbnails this run wrote and clears thumbnail on their
-// pictures, so that the page can be written in their room. False when
-// there were none, and a new try could not fare better.
+// Removes the thumbnails and views this run wrote and clears thumbnail and
+// view on their pictures, so that the page can be written in their room.
+// False when there were none, and a new try could not fare better.
 bool give_up_new_web_pictures(ImageList& images, WebPictureWork& work);
 
-// Writes the record of what is in place and closes the folder. When the
-// page was put in place, removes what is stale too: the thumbnails whose
-// pictures are gone or make none any more (only files that carry korvel's
-// mark and are the running user's own), and temporary ones no run holds.
-// Nothing fails: a record that cannot be written costs remaking.
+// Writes the records of what is in place and closes the folders. When the
+// page was put in place, removes what is stale too: the thumbnails and
+// views whose pictures are gone or make none any more (only files that
+// carry korvel's mark and are the running user's own), and temporary ones
+// no run holds. Nothing fails: a record that cannot be written costs
+// remaking.
 void finish_web_pictures(const ImageList& images, WebPictureWork& work, bool page_in_place);
 
 #endif

@@ -36,7 +36,7 @@ bool entry_at(std::string_view bytes, std::size_t& at, RecordEntry& entry)
         return false;
     const char* p = bytes.data() + at;
     const unsigned flags = static_cast<unsigned char>(p[0]);
-    entry.thumbnail = flags == 1;
+    entry.made = flags == 1;
     entry.size = number_at(p + 1, 8);
     entry.modified = static_cast<std::int64_t>(number_at(p + 9, 8));
     entry.modified_nanoseconds = static_cast<std::uint32_t>(number_at(p + 17, 4));
@@ -87,7 +87,7 @@ std::string record_bytes(const std::vector<RecordEntry>& entries)
 {
     std::string text = kFirstLine;
     for (const RecordEntry& e : entries) {
-        text += static_cast<char>(e.thumbnail ? 1 : 0);
+        text += static_cast<char>(e.made ? 1 : 0);
         append_number(text, e.size, 8);
         append_number(text, static_cast<std::uint64_t>(e.modified), 8);
         append_number(text, e.modified_nanoseconds, 4);

@@ -1,18 +1,18 @@
-// The record of what each thumbnail was made from, kept as one file in the
-// thumbnails' folder: for each picture, its size, its time to the
-// system's full precision, its stamp (the file's identity, ListedFile),
-// a hash of its bytes, its size upright, and whether it makes a thumbnail
-// at all. Read once a run, so that a current thumbnail costs no stat of
-// its own, and written anew, to a temporary file renamed over it, when
-// anything in it changed. One entry a picture, in the pictures' order.
+// The record of what each thumbnail or view was made from, kept as one
+// file in their folder (one for the thumbnails, one for the views): for
+// each picture, its size, its time to the system's full precision, its
+// stamp (the file's identity, ListedFile), a hash of its bytes, its size
+// upright, and whether it makes a thumbnail (or view) at all. Read once a run, so that a current thumbnail costs
+// no stat of its own, and written anew, to a temporary file renamed over it, when anything in it changed. One
+// entry a picture, in the pictures' order.
 //
 // A picture is current when its entry matches it in size, time and stamp,
 // and its time is older than the record itself by more than a file
 // system's coarsest tick (racy-git's rule): a picture changed within the
-// same tick as its thumbnail was made, which no time can tell, is checked
+// same tick as its thumbnail or view was made, which no time can tell, is checked
 // by its content, as is one whose stamp alone changed (a gallery copied or
 // restored from a backup). A missing or damaged record costs remaking,
-// never a wrong thumbnail.
+// never a wrong thumbnail or view.
 #ifndef KORVEL_WEB_PICTURES_WEB_PICTURE_RECORD_H
 #define KORVEL_WEB_PICTURES_WEB_PICTURE_RECORD_H
 
@@ -38,7 +38,7 @@ struct RecordEntry {
     std::uint64_t content = 0;  // content_hash of the picture's bytes
     unsigned width = 0;         // the picture as shown, upright; 0 when not known
     unsigned height = 0;
-    bool thumbnail = false;  // it made one; false: it makes none (damaged, too small ...)
+    bool made = false;  // it made one; false: it makes none (damaged, too small, shows itself ...)
 };
 
 // The entries of the record in bytes, in name order. Fails, with entries
