@@ -423,13 +423,13 @@ TEST(FullDisk, APageThatDoesNotFitKeepsTheOldOne)
     EXPECT_EQ(folder_entries(folder.path), before);
 }
 
-// THUMBS on a filling disk: a run succeeds wherever the same run without
-// THUMBS would. With little room beyond the page's, no thumbnail takes it;
-// with a template so large that the page does not fit beside this run's
-// new thumbnails, they are given up and the page written in their room.
-// Either way nothing half-written stays, and every thumbnail the page
-// shows is there.
-TEST(FullDisk, ThumbnailsNeverCostThePage)
+// THUMBS VIEWS on a filling disk: a run succeeds wherever the same run
+// without them would. With little room beyond the page's, no thumbnail or
+// view takes it; with a template so large that the page does not fit
+// beside this run's new ones, they are given up and the page written in
+// their room. Either way nothing half-written stays, and every thumbnail
+// and view the page shows is there.
+TEST(FullDisk, ThumbnailsAndViewsNeverCostThePage)
 {
     struct Case {
         const char* what;
@@ -442,14 +442,15 @@ TEST(FullDisk, ThumbnailsNeverCostThePage)
             GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
         const TempFolder& folder = disk.folder;
         for (int i = 0; i < 300; ++i)
-            make_jpeg(folder.path, "IMG_" + std::to_string(10000 + i) + ".jpg", 400, 300, 1704190830);
+            make_jpeg(folder.path, "IMG_" + std::to_string(10000 + i) + ".jpg", i % 10 ? 400 : 2000,
+                      i % 10 ? 300 : 1500, 1704190830);
         const std::string filler(c.template_bytes, 'x');
         // The same template, but for the one option, makes the plain page.
-        write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL XHUMBS>\n" + filler);
+        write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL XHUMBS XIEWS>\n" + filler);
         ASSERT_EQ(run_korvel(folder.path).status, 0) << c.what;
         const std::string page = join_path(folder.path, "index.html");
         const std::uint64_t page_size = read_file(page).size();
-        write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n" + filler);
+        write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS>\n" + filler);
         struct statvfs sv;
         ASSERT_EQ(statvfs(folder.path.c_str(), &sv), 0);
         const std::uint64_t free_now = std::uint64_t{sv.f_bavail} * sv.f_frsize;
@@ -463,16 +464,24 @@ TEST(FullDisk, ThumbnailsNeverCostThePage)
         EXPECT_EQ(run.status, 0) << c.what;
         EXPECT_EQ(run.output, "");
         std::vector<std::string> after = folder_entries(folder.path);
-        after.erase(std::remove(after.begin(), after.end(), "korvel-thumbs"), after.end());
+        for (const char* made : {"korvel-thumbs", "korvel-views"})
+            after.erase(std::remove(after.begin(), after.end(), made), after.end());
         EXPECT_EQ(after, before) << c.what;
         const std::string text = read_file(page);
         EXPECT_NE(text.find("<img src='IMG_10299.jpg' border='1'"), std::string::npos) << c.what;
-        for (const std::string& name : folder_entries(join_path(folder.path, "korvel-thumbs"))) {
-            EXPECT_EQ(name.find(kOwnTemporaryMark), std::string::npos) << c.what;
-            EXPECT_TRUE(name == ".korvel-record" || text.find("korvel-thumbs/" + name) != std::string::npos) << name;
+        for (const std::string made : {"korvel-thumbs", "korvel-views"}) {
+            for (const std::string& name : folder_entries(join_path(folder.path, made))) {
+                EXPECT_EQ(name.find(kOwnTemporaryMark), std::string::npos) << c.what;
+                EXPECT_TRUE(name == ".korvel-record" || text.find(made + "/" + name) != std::string::npos) << name;
+            }
+            for (std::size_t at = text.find(made + "/"); at != std::string::npos; at = text.find(made + "/", at + 1))
+                EXPECT_TRUE(file_exists(join_path(folder.path, text.substr(at, text.find('\'', at) - at)))) << c.what;
         }
-        for (std::size_t at = text.find("korvel-thumbs/"); at != std::string::npos; at = text.find("korvel-thumbs/", at + 1))
-            EXPECT_TRUE(file_exists(join_path(folder.path, text.substr(at, text.find('\'', at) - at)))) << c.what;
+        // A picture without its view is shown whole.
+        EXPECT_TRUE(text.find("<img src='korvel-views/IMG_10290.jpg'") != std::string::npos ||
+                    text.find("<img src='IMG_10290.jpg' border='1' align='top absmiddle' width='1000'") !=
+                        std::string::npos)
+            << c.what;
     }
 }
 

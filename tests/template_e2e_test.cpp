@@ -177,6 +177,50 @@ TEST(TemplatePage, ThumbnailsMadeOnce)
     EXPECT_NE(again.find("<img src='c.jpg' border='1' align='top absmiddle' width='150' height='200' "), std::string::npos);
 }
 
+// VIEWS: each section shows its picture's web-size view, drawn at half
+// its pixels, with the picture itself one click away; a picture no larger
+// than a view shows itself, at its size, and one that makes none shows
+// itself as it always did. Made once and kept up to date, as thumbnails
+// are; the table stays as it is without THUMBS.
+TEST(TemplatePage, ViewsMadeOnce)
+{
+    TempFolder folder("Trip");
+    const std::string views = join_path(folder.path, "korvel-views");
+    make_jpeg(folder.path, "Boats & bay.jpg", 2400, 1800, kJan2);
+    make_jpeg(folder.path, "b.jpg", 2000, 3000, kJan2);
+    make_jpeg(folder.path, "small.jpg", 800, 600, kJan2);
+    make_file(folder.path, "z broken.jpg", "not a picture", kJan2);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL VIEWS>\n");
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    const std::string page = read_file(join_path(folder.path, "index.html"));
+    const std::string top = "<a href='#TOP' style='text-decoration: none;'> [Top] </a>";
+    const std::string fit = " style='max-width:100%;height:auto'></a>";
+    for (const std::string& section :
+         {top + "<a href='Boats &amp; bay.jpg' style='text-decoration: none;'> [Full size] </a>\n<p><a "
+                "href='#3'><img src='korvel-views/Boats &amp; bay.jpg' border='1' align='top absmiddle' "
+                "width='800' height='600'" + fit,
+          top + "<a href='b.jpg' style='text-decoration: none;'> [Full size] </a>\n<p><a href='#2'><img "
+                "src='korvel-views/b.jpg' border='1' align='top absmiddle' width='534' height='800'" + fit,
+          "<img src='small.jpg' border='1' align='top absmiddle' width='400' height='300'" + fit,
+          top + "<a href='z broken.jpg' style='text-decoration: none;'> [Full size] </a>\n<p><a href='#1'><img "
+                "src='z broken.jpg' border='1' align='top absmiddle'></a>",
+          std::string("<img src='b.jpg' alt='b' border='0' width='60'></a>")})
+        EXPECT_NE(page.find(section), std::string::npos) << section;
+    EXPECT_EQ(folder_entries(views), (std::vector<std::string>{".korvel-record", "Boats & bay.jpg", "b.jpg"}));
+    EXPECT_FALSE(file_exists(join_path(folder.path, "korvel-thumbs")));
+
+    make_file(views, "b.jpg", "current, so never rewritten", kJan2);
+    make_jpeg(views, "own.jpg", 2000, 1000, kJan2);
+    std::filesystem::remove(std::filesystem::u8path(join_path(folder.path, "Boats & bay.jpg")));
+    make_jpeg(folder.path, "small.jpg", 1800, 1000, kJan2 + 60);
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    EXPECT_EQ(folder_entries(views), (std::vector<std::string>{".korvel-record", "b.jpg", "own.jpg", "small.jpg"}));
+    EXPECT_EQ(read_file(join_path(views, "b.jpg")), "current, so never rewritten");
+    EXPECT_NE(read_file(join_path(folder.path, "index.html"))
+                  .find("<img src='korvel-views/small.jpg' border='1' align='top absmiddle' width='800' height='445'"),
+              std::string::npos);
+}
+
 namespace {
 
 // The colour at the middle of a thumbnail that korvel made, or black when

@@ -1,4 +1,5 @@
-// Thumbnails made from pictures that the test makes with the library.
+// Thumbnails and views made from pictures that the test makes with the
+// library.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -71,18 +72,83 @@ bool near(Colour a, Colour b)
     return std::abs(a.r - b.r) < 48 && std::abs(a.g - b.g) < 48 && std::abs(a.b - b.b) < 48;
 }
 
+// The corners of quarters_jpeg as each orientation shows them, from the
+// top left, clockwise.
+const Colour kCorners[9][4] = {{},
+                               {kRed, kGreen, kWhite, kBlue},  {kGreen, kRed, kBlue, kWhite},
+                               {kWhite, kBlue, kRed, kGreen},  {kBlue, kWhite, kGreen, kRed},
+                               {kRed, kBlue, kWhite, kGreen},  {kBlue, kRed, kGreen, kWhite},
+                               {kWhite, kGreen, kRed, kBlue},  {kGreen, kWhite, kBlue, kRed}};
+
+// A JPEG korvel made is upright, baseline, carries the profile and no EXIF
+// block, and shows the corners its picture's orientation gives.
+void expect_shown(const std::string& jpeg, const std::string& profile, int orientation, const char* what)
+{
+    Decoded d = decode(jpeg);
+    EXPECT_FALSE(d.header.progressive) << what;
+    EXPECT_EQ(d.header.orientation, 1) << what;
+    EXPECT_EQ(jpeg.find("Exif"), std::string::npos) << what;
+    EXPECT_EQ(d.header.icc ? std::string(reinterpret_cast<char*>(d.header.icc), d.header.icc_size) : "", profile) << what;
+    std::free(d.header.icc);
+    const Colour seen[4] = {d.at(2, 2), d.at(d.width - 3, 2), d.at(d.width - 3, d.height - 3), d.at(2, d.height - 3)};
+    for (int corner = 0; corner < 4; ++corner)
+        EXPECT_TRUE(near(seen[corner], kCorners[orientation][corner])) << what << " corner " << corner;
+}
+
 }  // namespace
+
+// Views of every shape: the long side 1600, upright and turned where the
+// picture is, with the thumbnail made beside from the same decode; a
+// picture no longer than a view that needs no turn shows itself.
+TEST(Thumbnail, ViewsOfEveryShape)
+{
+    struct Case {
+        const char* what;
+        unsigned width, height;
+        int orientation;
+        unsigned view_width, view_height;  // 0 by 0: it shows itself
+        unsigned thumbnail_height;
+    };
+    const Case cases[] = {{"landscape", 4000, 3000, 1, 1600, 1200, 90},
+                          {"portrait", 3000, 4000, 1, 1200, 1600, 160},
+                          {"turned clockwise", 4000, 3000, 6, 1200, 1600, 160},
+                          {"turned anticlockwise", 4000, 3000, 8, 1200, 1600, 160},
+                          {"already small", 800, 600, 1, 0, 0, 90},
+                          {"small but turned", 800, 600, 6, 600, 800, 160},
+                          {"a view's size exactly", 1600, 900, 1, 0, 0, 68},
+                          {"panorama", 9000, 1000, 1, 1600, 178, 13}};
+    const std::string profile(200, '\x37');
+    for (const Case& c : cases) {
+        const std::string picture = with_orientation(quarters_jpeg(c.width, c.height, profile), c.orientation);
+        WebPictureOrder order;
+        order.thumbnail = order.view = true;
+        order.thumbnail_comment = "t";
+        order.view_comment = "v";
+        WebPictures made;
+        make_web_pictures_of(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), order, made);
+        EXPECT_EQ(made.shown.width, c.orientation >= 5 ? c.height : c.width) << c.what;
+        ASSERT_EQ(made.view_made, c.view_width != 0) << c.what;
+        ASSERT_TRUE(made.thumbnail_made) << c.what;
+        if (made.view_made) {
+            Decoded view = decode(made.view);
+            EXPECT_EQ(view.width, c.view_width) << c.what;
+            EXPECT_EQ(view.height, c.view_height) << c.what;
+            expect_shown(made.view, profile, c.orientation, c.what);
+        } else {
+            EXPECT_TRUE(made.view.empty()) << c.what;
+        }
+        Decoded thumbnail = decode(made.thumbnail);
+        EXPECT_EQ(thumbnail.width, 120u) << c.what;
+        EXPECT_EQ(thumbnail.height, c.thumbnail_height) << c.what;
+        expect_shown(made.thumbnail, profile, c.orientation, c.what);
+    }
+}
 
 // Each orientation turns the thumbnail upright: its corners, from the top
 // left, clockwise; the picture's size as shown is turned too.
 TEST(Thumbnail, UprightInEveryOrientation)
 {
     const std::string picture = quarters_jpeg(240, 160);
-    const Colour corners[9][4] = {{},
-                                  {kRed, kGreen, kWhite, kBlue},  {kGreen, kRed, kBlue, kWhite},
-                                  {kWhite, kBlue, kRed, kGreen},  {kBlue, kWhite, kGreen, kRed},
-                                  {kRed, kBlue, kWhite, kGreen},  {kBlue, kRed, kGreen, kWhite},
-                                  {kWhite, kGreen, kRed, kBlue},  {kGreen, kWhite, kBlue, kRed}};
     for (int orientation = 1; orientation <= 8; ++orientation) {
         std::string thumbnail;
         ShownSize shown;
@@ -92,12 +158,7 @@ TEST(Thumbnail, UprightInEveryOrientation)
         Decoded d = decode(thumbnail);
         EXPECT_EQ(d.width, 120u);
         EXPECT_EQ(d.height, orientation >= 5 ? 180u : 80u);
-        EXPECT_EQ(d.header.orientation, 1);
-        EXPECT_EQ(thumbnail.find("Exif"), std::string::npos);
-        const Colour seen[4] = {d.at(2, 2), d.at(d.width - 3, 2), d.at(d.width - 3, d.height - 3),
-                                d.at(2, d.height - 3)};
-        for (int corner = 0; corner < 4; ++corner)
-            EXPECT_TRUE(near(seen[corner], corners[orientation][corner])) << orientation << " corner " << corner;
+        expect_shown(thumbnail, "", orientation, std::to_string(orientation).c_str());
     }
 }
 

@@ -54,4 +54,3 @@ Pixels turn_upright(const Pixels& from, int orientation)
     }
     return to;
 }
-

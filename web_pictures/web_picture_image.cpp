@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "pagewriter/image_entries.h"
@@ -89,18 +90,14 @@ bool decode_for(const unsigned char* data, std::size_t size, const JpegHeader& h
     return decode_jpeg(data, size, denominator, kDecodingMostBytes, decoded.rgb.data());
 }
 
-Pixels reduced(const Pixels& from, unsigned width, unsigned height)
-{
-    if (from.width == width && from.height == height)
-        return from;
-    return resample_lanczos3(from, width, height);
-}
-
 // Turns the pixels upright and encodes them into out.
 bool encode_shown(const Pixels& pixels, const JpegHeader& header, int quality, const char* comment,
                   std::string& out)
 {
-    const Pixels shown = turn_upright(pixels, header.orientation);
+    Pixels turned;
+    if (header.orientation != 1)
+        turned = turn_upright(pixels, header.orientation);
+    const Pixels& shown = header.orientation != 1 ? turned : pixels;
     unsigned char* encoded = nullptr;
     unsigned long encoded_size = 0;
     if (!encode_jpeg(shown.rgb.data(), shown.width, shown.height, quality, comment, header.icc, header.icc_size,
@@ -130,16 +127,17 @@ void make_from_header(const unsigned char* data, std::size_t size, const JpegHea
         if (!decode_for(data, size, header, view_width, view_height, decoded))
             return;
         // The view, and the thumbnail from it: one decode for both.
-        const Pixels stored_view = reduced(decoded, view_width, view_height);
+        const bool same = decoded.width == view_width && decoded.height == view_height;
+        const Pixels stored_view = same ? std::move(decoded) : resample_lanczos3(decoded, view_width, view_height);
         decoded = Pixels();
         made.view_made = encode_shown(stored_view, header, kViewQuality, order.view_comment, made.view);
         if (thumbnail)
-            made.thumbnail_made = encode_shown(reduced(stored_view, thumbnail_width, thumbnail_height), header,
-                                               kThumbnailQuality, order.thumbnail_comment, made.thumbnail);
+            made.thumbnail_made = encode_shown(resample_lanczos3(stored_view, thumbnail_width, thumbnail_height),
+                                               header, kThumbnailQuality, order.thumbnail_comment, made.thumbnail);
     } else if (thumbnail) {
         if (!decode_for(data, size, header, thumbnail_width, thumbnail_height, decoded))
             return;
-        made.thumbnail_made = encode_shown(reduced(decoded, thumbnail_width, thumbnail_height), header,
+        made.thumbnail_made = encode_shown(resample_lanczos3(decoded, thumbnail_width, thumbnail_height), header,
                                            kThumbnailQuality, order.thumbnail_comment, made.thumbnail);
     }
 }

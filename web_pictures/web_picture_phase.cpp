@@ -11,6 +11,8 @@
 
 #include "pagewriter/image_entries.h"
 #include "pagewriter/thumbnail_table.h"
+#include "platform/memory_reuse.h"
+#include "web_pictures/web_picture_image.h"
 
 namespace {
 
@@ -190,6 +192,9 @@ void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wan
             Piece& piece = result.pieces[kind];
             if (!wanted[from + k].kinds[kind] || piece.outcome == Outcome::unread)
                 continue;
+            // Known now, whether what was made can be put in place or not.
+            image.shown_width = result.entry.width;
+            image.shown_height = result.entry.height;
             if (piece.outcome == Outcome::made) {
                 // The page comes first: nothing takes the room it needs.
                 if (room_left(made.folder) < room_needed + piece.bytes.size() ||
@@ -201,8 +206,6 @@ void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wan
             if (piece.outcome == Outcome::same && result.made[kind])
                 ++made.current_in_listing;  // the one the record named, there
             in_place(image, kind) = result.made[kind];
-            image.shown_width = result.entry.width;
-            image.shown_height = result.entry.height;
             made.record[i] = result.entry;
             made.record[i].made = result.made[kind];
             made.in_record[i] = 1;
@@ -221,6 +224,8 @@ void make_web_pictures(ImageList& images, WebPictureWork& work, bool thumbnails,
             wanted = merged(wanted, begin_kind(images, work.kinds[kind], kind));
 
     const std::uint64_t room_needed = room_for_page(images);
+    if (!wanted.empty())
+        reuse_freed_memory(kDecodingMostBytes);
     std::vector<Result> results;
     for (std::size_t from = 0; from < wanted.size(); from += kBatch) {
         const std::size_t to = std::min(wanted.size(), from + kBatch);
