@@ -1,16 +1,18 @@
 #!/usr/bin/python3
-"""Measures how close korvel's thumbnails are to the picture itself, beside
-the thumbnailers a user would pick instead.
+"""Measures how close korvel's thumbnails and views are to the picture
+itself, beside the tools a user would pick instead.
 
 Photographs: the largest picture of each wallpaper of Debian's
 plasma-workspace-wallpapers (real photographs and some drawn ones, 2560 x
 1600 to 5120 x 2880; PNGs saved as JPEG at quality 92), and camera-like
 pictures made from a few of them (4000 x 3000, a camera's noise, 4:2:0 at
-quality 92). For each, the thumbnail 120 wide of: korvel THUMBS,
-vipsthumbnail -s 120x, ImageMagick convert -thumbnail 120x, GraphicsMagick
-gm convert -thumbnail 120x; each against a reference of the same size
-reduced from the full picture by Lanczos-3 in double precision (numpy):
-luma PSNR and SSIM (11-pixel Gaussian window, sigma 1.5), and bytes.
+quality 92). For each, the thumbnail 120 wide of: korvel THUMBS VIEWS
+(made from its view), vipsthumbnail -s 120x, ImageMagick convert
+-thumbnail 120x, GraphicsMagick gm convert -thumbnail 120x; then the view
+1600 wide of korvel's VIEWS and of the same three with 1600x; each
+against a reference of the same size reduced from the full picture by
+Lanczos-3 in double precision (numpy): luma PSNR and SSIM (11-pixel
+Gaussian window, sigma 1.5), and bytes.
 """
 import argparse
 import glob
@@ -144,48 +146,54 @@ def main():
         os.makedirs(folder)
         names = photographs(folder, args.cameras, args.limit)
         with open(os.path.join(folder, "korvel0.htm"), "w") as template:
-            template.write("<KORVEL THUMBS>\n")
+            template.write("<KORVEL THUMBS VIEWS>\n")
         subprocess.run([korvel], cwd=folder, check=True)
-        makers = {"korvel": os.path.join(folder, "korvel-thumbs")}
-        commands = {"vipsthumbnail": lambda src, dst: ["vipsthumbnail", "-s", "120x", "-o", dst, src],
-                    "ImageMagick": lambda src, dst: ["convert", src, "-thumbnail", "120x", dst],
-                    "GraphicsMagick": lambda src, dst: ["gm", "convert", src, "-thumbnail", "120x", dst]}
-        for maker, command in commands.items():
-            makers[maker] = os.path.join(base, maker)
-            os.makedirs(makers[maker])
-            for name in names:
-                subprocess.run(command(os.path.join(folder, name), os.path.join(makers[maker], name)), check=True)
-        scores = {maker: [] for maker in makers}
-        print("%-32s" % "picture" + "".join("%26s" % m for m in makers))
-        for name in names:
-            full = decoded(os.path.join(folder, name))
-            references = {}
-            line = "%-32s" % name[:32]
-            for maker, where in makers.items():
-                path = os.path.join(where, name)
-                if not os.path.exists(path):
-                    line += "%26s" % "none"
-                    continue
-                made = decoded(path)
-                size = (made.shape[1], made.shape[0])
-                if size not in references:
-                    references[size] = reference(full, *size)
-                ref = references[size]
-                a, b = luma(made), luma(ref)
-                p, s, size = psnr(a, b), ssim(a, b), os.path.getsize(path)
-                scores[maker].append((name, p, s, size))
-                line += "%12.2f dB %5.3f %5d" % (p, s, size)
-            print(line)
-        print()
-        print("%-16s %9s %7s %9s %s" % ("maker", "PSNR dB", "SSIM", "bytes", "pictures"))
-        for maker, rows in scores.items():
-            print("%-16s %9.2f %7.3f %9.0f %d" % (maker, np.mean([r[1] for r in rows]), np.mean([r[2] for r in rows]),
-                                                 np.mean([r[3] for r in rows]), len(rows)))
-        vips = {r[0]: r[1] for r in scores["vipsthumbnail"]}
-        worst = min(((r[1] - vips[r[0]], r[0]) for r in scores["korvel"] if r[0] in vips), default=(0, ""))
-        print("korvel's least lead over vipsthumbnail on one picture: %.2f dB (%s)" % worst)
+        for piece, korvel_folder, size in (("thumbnails", "korvel-thumbs", "120x"), ("views", "korvel-views", "1600x")):
+            print("== %s, %s" % (piece, size))
+            compare(folder, base, names, {"korvel": os.path.join(folder, korvel_folder)}, size)
     finally:
         shutil.rmtree(base, ignore_errors=True)
+
+
+def compare(folder, base, names, makers, size_option):
+    commands = {"vipsthumbnail": lambda src, dst: ["vipsthumbnail", "-s", size_option, "-o", dst, src],
+                "ImageMagick": lambda src, dst: ["convert", src, "-thumbnail", size_option, dst],
+                "GraphicsMagick": lambda src, dst: ["gm", "convert", src, "-thumbnail", size_option, dst]}
+    for maker, command in commands.items():
+        makers[maker] = os.path.join(base, maker + size_option)
+        os.makedirs(makers[maker])
+        for name in names:
+            subprocess.run(command(os.path.join(folder, name), os.path.join(makers[maker], name)), check=True)
+    scores = {maker: [] for maker in makers}
+    print("%-32s" % "picture" + "".join("%28s" % m for m in makers))
+    for name in names:
+        full = decoded(os.path.join(folder, name))
+        references = {}
+        line = "%-32s" % name[:32]
+        for maker, where in makers.items():
+            path = os.path.join(where, name)
+            if not os.path.exists(path):
+                line += "%28s" % "none"
+                continue
+            made = decoded(path)
+            size = (made.shape[1], made.shape[0])
+            if size not in references:
+                references[size] = reference(full, *size)
+            ref = references[size]
+            a, b = luma(made), luma(ref)
+            p, s, size = psnr(a, b), ssim(a, b), os.path.getsize(path)
+            scores[maker].append((name, p, s, size))
+            line += "%12.2f dB %5.3f %7d" % (p, s, size)
+        print(line)
+    print()
+    print("%-16s %9s %7s %9s %s" % ("maker", "PSNR dB", "SSIM", "bytes", "pictures"))
+    for maker, rows in scores.items():
+        print("%-16s %9.2f %7.3f %9.0f %d" % (maker, np.mean([r[1] for r in rows]), np.mean([r[2] for r in rows]),
+                                             np.mean([r[3] for r in rows]), len(rows)))
+    vips = {r[0]: r[1] for r in scores["vipsthumbnail"]}
+    worst = min(((r[1] - vips[r[0]], r[0]) for r in scores["korvel"] if r[0] in vips), default=(0, ""))
+    print("korvel's least lead over vipsthumbnail on one picture: %.2f dB (%s)" % worst)
+    print()
 
 
 if __name__ == "__main__":

@@ -9,7 +9,12 @@ names), it times, warm and best of ROUNDS:
   vipsthumbnail -s 120x over the files, in one process and split over the
   cores;
   gm mogrify -size 240x180 -thumbnail 120x, split over the cores;
-  the floor: djpeg -scale 1/8 of every file, split over the cores.
+  the floor: djpeg -scale 1/8 of every file, split over the cores;
+  then korvel's first THUMBS VIEWS run (thumbnails and views from one
+  decode) and its run with both all current, beside a plain run, its peak
+  memory, vipsthumbnail -s 1600x and -s 120x each split over the cores
+  (the two runs a user would make instead), and the views' floor:
+  djpeg -scale 1/2 of every file, split over the cores.
 Then in a folder of SMALL little pictures whose thumbnails are all current,
 a THUMBS run against a run without THUMBS; and the time of a hostile
 picture: a valid progressive JPEG whose one AC scan is repeated 8,000 times.
@@ -82,6 +87,41 @@ def split(tool_args, files, cores, each=None):
     return ["sh", "-c", 'printf "%s\\0" "$@" | ' + xargs, "sh"] + files
 
 
+def peak_of(korvel, folder):
+    memory = subprocess.run(["/usr/bin/time", "-f", "%M", korvel], cwd=folder, capture_output=True, text=True)
+    return int(memory.stderr.strip().splitlines()[-1]) / 1024
+
+
+def time_views(args, korvel, folder, files, cores, out, fresh_out):
+    template = os.path.join(folder, "korvel0.htm")
+    with open(template, "w") as t:
+        t.write("<KORVEL>\n")
+    plain = best(args.rounds, [korvel], folder)
+    with open(template, "w") as t:
+        t.write("<KORVEL THUMBS VIEWS>\n")
+    clear = lambda: [shutil.rmtree(os.path.join(folder, made), ignore_errors=True)
+                     for made in ("korvel-thumbs", "korvel-views")]
+    first = best(args.rounds, [korvel], folder, clear)
+    clear()
+    peak = peak_of(korvel, folder)
+    time.sleep(2.1)  # past the record's tick: a gallery is seldom run again so soon
+    subprocess.run([korvel], cwd=folder, check=True)
+    current = best(args.rounds, [korvel], folder)
+    vips_views = best(args.rounds, split(["vipsthumbnail", "-s", "1600x", "-o", out + "/%s.jpg"], files, cores),
+                      folder, fresh_out)
+    vips_thumbs = best(args.rounds, split(["vipsthumbnail", "-s", "120x", "-o", out + "/%s-t.jpg"], files, cores),
+                       folder, fresh_out)
+    floor = best(args.rounds, split(["djpeg", "-scale", "1/2", "-outfile", "/dev/null"], files, cores, 1), folder)
+    rows = [("korvel THUMBS VIEWS, first run", first), ("korvel THUMBS VIEWS, all current", current),
+            ("korvel, plain page", plain), ("vipsthumbnail -s 1600x, split", vips_views),
+            ("vipsthumbnail -s 120x, split", vips_thumbs), ("djpeg -scale 1/2, split (the floor)", floor)]
+    for name, seconds in rows:
+        print("%-38s %8.3f s  %6.1f ms a picture" % (name, seconds, seconds * 1000 / args.count))
+    print("korvel's first THUMBS VIEWS run: %.2f of the two vipsthumbnail runs, %.2f of the floor; all current: "
+          "%.2f of a plain run; peak RSS %.1f MiB" % (first / (vips_views + vips_thumbs), first / floor,
+                                                       current / plain, peak))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("korvel")
@@ -135,6 +175,7 @@ def main():
             print("%-38s %8.3f s  %6.1f ms a picture" % (name, seconds, seconds * 1000 / args.count))
         print("korvel's first run: %.2f of vipsthumbnail's, %.2f of gm split, %.2f of the floor; peak RSS %.1f MiB" % (
             first / vips, first / gm, first / floor, peak))
+        time_views(args, korvel, folder, files, cores, out, fresh_out)
 
         small = os.path.join(base, "small")
         os.makedirs(small)

@@ -63,8 +63,8 @@ if [ "$status" -ne 255 ] || [ -e "$WINEPREFIX/drive_c/windows/index.html" ]; the
 fi
 echo "korvel.exe in a folder wine cannot map: fails, and writes nothing"
 
-# Thumbnails: korvel.exe makes the same bytes as the Linux build, from the
-# same library (the record of what they were made from holds each system's
+# Thumbnails and views: korvel.exe makes the same bytes as the Linux build,
+# from the same library (the record of what they were made from holds each system's
 # own file ids, and differs). The pictures are made here by the library's
 # own cjpeg.
 need_packages libjpeg-turbo-progs python3 g++ libacl1-dev libjpeg62-turbo-dev
@@ -76,7 +76,7 @@ if [ ! -x "$linux" ]; then
 fi
 same=$(mktemp -d)
 mkdir "$same/linux" "$same/windows"
-for size in "1600 1200" "900 1600"; do
+for size in "1600 1200" "900 1600" "2400 1800" "1500 2000"; do
     set -- $size
     python3 -c 'import sys
 w, h = int(sys.argv[1]), int(sys.argv[2])
@@ -85,14 +85,18 @@ sys.stdout.buffer.write(bytes((x * 7 ^ y * 3) & 255 if c == 0 else ((x + y) // 9
                               for y in range(h) for x in range(w) for c in range(3)))' "$1" "$2" |
         cjpeg -quality 90 >"$same/linux/picture-$1x$2.jpg"
 done
-printf '<KORVEL THUMBS>\n' >"$same/linux/korvel0.htm"
+printf '<KORVEL THUMBS VIEWS>\n' >"$same/linux/korvel0.htm"
 cp "$same"/linux/* "$same/windows/"
 (cd "$same/linux" && "$OLDPWD/$linux")
 (cd "$same/windows" && /usr/lib/wine/wine64 "$OLDPWD/$build-tests/korvel.exe" </dev/null >/dev/null 2>&1)
-if ! diff -r -x .korvel-record "$same/linux/korvel-thumbs" "$same/windows/korvel-thumbs" >/dev/null ||
-    [ "$(ls "$same/linux/korvel-thumbs" | wc -l)" -ne 2 ]; then
-    echo "korvel.exe's thumbnails are not the Linux build's bytes" >&2
-    exit 1
-fi
+# Four thumbnails; two views, the two smaller pictures showing themselves.
+for made in "korvel-thumbs 4" "korvel-views 2"; do
+    set -- $made
+    if ! diff -r -x .korvel-record "$same/linux/$1" "$same/windows/$1" >/dev/null ||
+        [ "$(ls "$same/linux/$1" | wc -l)" -ne "$2" ]; then
+        echo "korvel.exe's $1 are not the Linux build's bytes" >&2
+        exit 1
+    fi
+done
 rm -rf "$same"
-echo "korvel.exe makes the same thumbnail bytes as the Linux build"
+echo "korvel.exe makes the same thumbnail and view bytes as the Linux build"
