@@ -259,16 +259,16 @@ bool shows_thumbnail(const std::string& page, const std::string& name)
 
 }  // namespace
 
-// Progressive pictures of a camera's size get thumbnails, as baseline ones
-// do; a progressive picture whose scan repeats past any real picture's
-// keeps itself, and so does the page.
-TEST(TemplatePage, ThumbnailsOfProgressivePictures)
+// Progressive pictures of a camera's size get thumbnails and views, as
+// baseline ones do; a progressive picture whose scan repeats past any real
+// picture's keeps itself in its cell and its section, and so does the page.
+TEST(TemplatePage, ThumbnailsAndViewsOfProgressivePictures)
 {
     struct Case {
         const char* name;
         unsigned width, height;
         JpegRecipe recipe;
-        bool thumbnail;
+        bool made;
     };
     JpegRecipe full, half, bomb;
     full.progressive = half.progressive = bomb.progressive = true;
@@ -276,19 +276,24 @@ TEST(TemplatePage, ThumbnailsOfProgressivePictures)
     bomb.repeats = 200;
     const Case cases[] = {{"full-colour.jpg", 4000, 3000, full, true},
                           {"camera.jpg", 6000, 4000, half, true},
-                          {"bomb.jpg", 800, 600, bomb, false}};
+                          {"bomb.jpg", 2000, 1500, bomb, false}};
     TempFolder folder("Trip");
     for (const Case& c : cases)
         make_file(folder.path, c.name, recipe_jpeg(c.width, c.height, c.recipe), kJan2);
-    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n");
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS>\n");
     ASSERT_EQ(run_korvel(folder.path).status, 0);
     const std::string page = read_file(join_path(folder.path, "index.html"));
     for (const Case& c : cases) {
-        EXPECT_EQ(shows_thumbnail(page, c.name), c.thumbnail) << c.name;
-        if (c.thumbnail)
+        EXPECT_EQ(shows_thumbnail(page, c.name), c.made) << c.name;
+        EXPECT_EQ(page.find(std::string("<img src='korvel-views/") + c.name + "'") != std::string::npos, c.made)
+            << c.name;
+        if (c.made) {
             EXPECT_TRUE(near(middle_of(join_path(folder.path, std::string("korvel-thumbs/") + c.name)), c.recipe));
-        else
-            EXPECT_NE(page.find(std::string("<img src='") + c.name + "'"), std::string::npos) << c.name;
+            EXPECT_TRUE(near(middle_of(join_path(folder.path, std::string("korvel-views/") + c.name)), c.recipe));
+        } else {
+            EXPECT_NE(page.find(std::string("<img src='") + c.name + "' alt="), std::string::npos) << c.name;
+            EXPECT_NE(page.find(std::string("<img src='") + c.name + "' border='1'"), std::string::npos) << c.name;
+        }
     }
 }
 

@@ -191,3 +191,11 @@ Pixels resample_lanczos3(const Pixels& from, unsigned width, unsigned height)
     // columns of the picture turned over: both passes in vector code.
     return transposed(down_columns(transposed(down_columns(from, height)), width));
 }
+
+void resample_lanczos3_in_place(Pixels& pixels, unsigned width, unsigned height)
+{
+    Pixels down = down_columns(pixels, height);
+    pixels = Pixels();
+    down = transposed(down);
+    pixels = transposed(down_columns(down, width));
+}

@@ -21,4 +21,8 @@ struct Pixels {
 // thumbnail, or a camera's picture to a web-size view.
 Pixels resample_lanczos3(const Pixels& from, unsigned width, unsigned height);
 
+// The same, in place: pixels become the resampled picture, their old
+// bytes freed as soon as the first pass is done with them.
+void resample_lanczos3_in_place(Pixels& pixels, unsigned width, unsigned height);
+
 #endif

@@ -127,9 +127,9 @@ void make_from_header(const unsigned char* data, std::size_t size, const JpegHea
         if (!decode_for(data, size, header, view_width, view_height, decoded))
             return;
         // The view, and the thumbnail from it: one decode for both.
-        const bool same = decoded.width == view_width && decoded.height == view_height;
-        const Pixels stored_view = same ? std::move(decoded) : resample_lanczos3(decoded, view_width, view_height);
-        decoded = Pixels();
+        Pixels stored_view = std::move(decoded);
+        if (stored_view.width != view_width || stored_view.height != view_height)
+            resample_lanczos3_in_place(stored_view, view_width, view_height);
         made.view_made = encode_shown(stored_view, header, kViewQuality, order.view_comment, made.view);
         if (thumbnail)
             made.thumbnail_made = encode_shown(resample_lanczos3(stored_view, thumbnail_width, thumbnail_height),

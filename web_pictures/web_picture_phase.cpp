@@ -20,7 +20,11 @@ namespace {
 // folder as korvel's own, and so as korvel's to remove.
 constexpr const char* const kMarks[kKinds] = {"korvel thumbnail", "korvel view"};
 constexpr const char* const kFolderNames[kKinds] = {kThumbnailFolderName, kViewFolderName};
+// Pictures looked at a batch at a time, their results held until the
+// batch is written: fewer when each holds a view of a few hundred
+// kilobytes.
 constexpr std::size_t kBatch = 64;
+constexpr std::size_t kBatchWithViews = 16;
 
 // Whether a picture's piece of the kind is in place, for the page.
 bool& in_place(ImageFile& image, std::size_t kind)
@@ -227,8 +231,9 @@ void make_web_pictures(ImageList& images, WebPictureWork& work, bool thumbnails,
     if (!wanted.empty())
         reuse_freed_memory(kDecodingMostBytes);
     std::vector<Result> results;
-    for (std::size_t from = 0; from < wanted.size(); from += kBatch) {
-        const std::size_t to = std::min(wanted.size(), from + kBatch);
+    const std::size_t batch = views ? kBatchWithViews : kBatch;
+    for (std::size_t from = 0; from < wanted.size(); from += batch) {
+        const std::size_t to = std::min(wanted.size(), from + batch);
         look_at_pictures(images, std::vector<Wanted>(wanted.begin() + from, wanted.begin() + to), kMarks, results);
         take_results(images, work, wanted, from, results, room_needed);
     }

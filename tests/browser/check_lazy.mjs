@@ -1,14 +1,20 @@
 // Makes a gallery of COUNT large pictures (one drawn here, 12 megapixels,
-// under COUNT names) plainly, with <KORVEL LAZY> and with <KORVEL THUMBS
-// LAZY>, serves each over HTTP to headless Chromium and checks that the
+// under COUNT names) plainly, with <KORVEL LAZY>, with <KORVEL THUMBS
+// LAZY> and with <KORVEL THUMBS VIEWS LAZY>, serves each over HTTP to
+// headless Chromium and checks that the
 // LAZY page has fetched under a third of the bytes by its load event, that
 // a thumbnail click and a picture click still land on their sections with
 // the picture shown, that every thumbnail of THUMBS is 120 wide, and that
 // the THUMBS LAZY page fetches at most 3 % of the plain page's bytes by its
 // load event. Under THUMBS the sections' pictures carry their sizes and fit
 // the screen, so following the two links fetches only the few sections
-// near each, not all of them. Prints the time and bytes of each, by the
-// load event and in all once the two links are followed.
+// near each, not all of them. Under THUMBS VIEWS, on a wide screen and on a
+// phone's, every section shows its view, 1600 wide, drawn 800 wide or the
+// screen's width, every picture in view is shown, opening the page and
+// following the two links costs at most 1 % of the plain page's bytes, and
+// the section's [Full size] link opens the picture itself. Prints the time
+// and bytes of each, by the load event and in all once the two links are
+// followed.
 //
 //   node check_lazy.mjs KORVEL COUNT
 import { chromium } from 'playwright-core';
@@ -44,13 +50,19 @@ try {
 
   const fetched = {};
   const total = {};
-  for (const how of ['plain', 'LAZY', 'THUMBS LAZY']) {
-    const folder = join(root, how.replace(' ', '-'));
-    mkdirSync(folder);
-    writeFileSync(join(folder, 'source.bin'), jpeg);
-    for (let i = 1; i <= count; i++) linkSync(join(folder, 'source.bin'), join(folder, `IMG_${1000 + i}.jpg`));
-    if (how !== 'plain') writeFileSync(join(folder, 'korvel0.htm'), `<KORVEL ${how}>\n`);
-    execFileSync(korvel, [], { cwd: folder, stdio: 'inherit' });
+  const phone = { width: 390, height: 844 };
+  for (const [how, screen] of [['plain'], ['LAZY'], ['THUMBS LAZY'], ['THUMBS VIEWS LAZY'],
+                               ['THUMBS VIEWS LAZY', phone]]) {
+    const folder = join(root, how.replaceAll(' ', '-'));
+    const named = screen ? `${how}, on a phone` : how;
+    const views = how.includes('VIEWS');
+    if (!screen) {
+      mkdirSync(folder);
+      writeFileSync(join(folder, 'source.bin'), jpeg);
+      for (let i = 1; i <= count; i++) linkSync(join(folder, 'source.bin'), join(folder, `IMG_${1000 + i}.jpg`));
+      if (how !== 'plain') writeFileSync(join(folder, 'korvel0.htm'), `<KORVEL ${how}>\n`);
+      execFileSync(korvel, [], { cwd: folder, stdio: 'inherit' });
+    }
 
     let bytes = 0;
     const server = createServer((request, response) => {
@@ -64,36 +76,51 @@ try {
       response.writeHead(200, { 'Content-Type': request.url.endsWith('.html') ? 'text/html' : 'image/jpeg' }).end(body);
     });
     await new Promise((done) => server.listen(0, '127.0.0.1', done));
-    const page = await browser.newPage();
+    const page = await browser.newPage(screen ? { viewport: screen } : {});
     const started = Date.now();
     await page.goto(`http://127.0.0.1:${server.address().port}/index.html`, { waitUntil: 'load', timeout: 600000 });
-    fetched[how] = bytes;
-    console.log(`${how}: ${count} pictures of ${jpeg.length} bytes, load event after ${(Date.now() - started) / 1000} s, ${(bytes / 1e6).toFixed(1)} MB fetched`);
+    fetched[named] = bytes;
+    console.log(`${named}: ${count} pictures of ${jpeg.length} bytes, load event after ${(Date.now() - started) / 1000} s, ${(bytes / 1e6).toFixed(1)} MB fetched`);
 
     // Thumbnail k leads to section k, whose picture shows and leads on.
     const k = Math.min(40, count);
     const next = k === count ? 1 : k + 1;
-    const shown = (n) => page.waitForFunction((n) => {
+    const shown = (n) => page.waitForFunction(([n, views]) => {
       const img = document.querySelectorAll('p img')[n - 1];
-      return img.complete && img.naturalWidth === 4000;
-    }, n, { timeout: 60000 }).then(() => true, () => false);
+      return img.complete && img.naturalWidth === (views ? 1600 : 4000) && img.src.includes('/korvel-views/') === views;
+    }, [n, views], { timeout: 60000 }).then(() => true, () => false);
+    // Every picture that is in view now has come.
+    const inViewShown = () => page.waitForFunction(() => [...document.querySelectorAll('img')].filter((img) => {
+      const r = img.getBoundingClientRect();
+      return r.bottom > 0 && r.top < window.innerHeight && r.width > 0;
+    }).every((img) => img.complete && img.naturalWidth > 0), null, { timeout: 60000 }).then(() => true, () => false);
     if (how.startsWith('THUMBS')) {
       const small = await page.waitForFunction(() => [...document.querySelectorAll('td img')].every(
         (img) => img.complete && img.naturalWidth === 120 && img.src.includes('/korvel-thumbs/')), null,
         { timeout: 60000 }).then(() => true, () => false);
-      expect(small, `${how}: every thumbnail loads from korvel-thumbs, 120 wide`);
-      const fitted = await page.evaluate(() => [...document.querySelectorAll('p img')].every(
-        (img) => img.getAttribute('width') === '2000' && img.getAttribute('height') === '1500' &&
-                 img.getBoundingClientRect().width <= window.innerWidth));
-      expect(fitted, `${how}: every section's picture has its size, and fits the screen`);
+      expect(small, `${named}: every thumbnail loads from korvel-thumbs, 120 wide`);
+      const fitted = await page.evaluate((views) => [...document.querySelectorAll('p img')].every(
+        (img) => img.getAttribute('width') === (views ? '800' : '2000') &&
+                 img.getAttribute('height') === (views ? '600' : '1500') &&
+                 img.getBoundingClientRect().width <= Math.min(window.innerWidth, views ? 800 : 2000)), views);
+      expect(fitted, `${named}: every section's picture has its size, and fits the screen`);
     }
     for (const [link, section] of [[`td a[href="#${k}"]`, k], [`p a[href="#${next}"]`, next]]) {
       await page.click(link);
-      expect(await page.evaluate(() => location.hash) === `#${section}`, `${how}: ${link} opens section ${section}`);
-      expect(await shown(section), `${how}: section ${section}'s picture is shown`);
+      expect(await page.evaluate(() => location.hash) === `#${section}`, `${named}: ${link} opens section ${section}`);
+      expect(await shown(section), `${named}: section ${section}'s picture is shown`);
+      expect(await inViewShown(), `${named}: every picture in view after ${link} is shown`);
     }
-    total[how] = bytes;
-    console.log(`${how}: opened and two links followed, ${(bytes / 1e6).toFixed(2)} MB fetched in all`);
+    total[named] = bytes;
+    console.log(`${named}: opened and two links followed, ${(bytes / 1e6).toFixed(2)} MB fetched in all`);
+    if (views) {
+      // The picture itself, from its section's link beside [Top].
+      const name = `IMG_${1000 + next}.jpg`;
+      const full = page.locator(`a[href="${name}"]`, { hasText: '[Full size]' });
+      const [response] = await Promise.all([page.waitForNavigation(), full.click()]);
+      expect(response.ok() && response.url().endsWith(`/${name}`) &&
+             (await response.body()).length === jpeg.length, `${named}: [Full size] opens ${name} itself`);
+    }
     server.close();
   }
   expect(fetched.LAZY * 3 < fetched.plain, `LAZY fetches under a third: ${fetched.LAZY} against ${fetched.plain}`);
@@ -103,6 +130,12 @@ try {
   expect(share <= 0.03, `THUMBS LAZY fetches at most 3 % of the plain page's bytes: ${(share * 100).toFixed(2)} %`);
   const sections = (total['THUMBS LAZY'] - fetched['THUMBS LAZY']) / jpeg.length;
   expect(sections <= 8, `THUMBS LAZY: following two links fetches the sections near them, ${sections.toFixed(1)} pictures' worth`);
+  for (const named of ['THUMBS VIEWS LAZY', 'THUMBS VIEWS LAZY, on a phone']) {
+    const part = total[named] / total.plain;
+    console.log(`${named}: ${(part * 100).toFixed(2)} % of the plain page's bytes once two links are followed`);
+    expect(part <= 0.01, `${named}: opening and following two links costs at most 1 % of the plain page's bytes: ` +
+                         `${(part * 100).toFixed(2)} %`);
+  }
 } finally {
   await browser.close();
   rmSync(root, { recursive: true, force: true });
