@@ -485,33 +485,44 @@ TEST(FullDisk, ThumbnailsAndViewsNeverCostThePage)
     }
 }
 
-// Another user's korvel-thumbs, made first in a folder anyone may write,
-// is never used: the cells keep their pictures, and nothing in it is
-// read as a thumbnail, written or removed. In a folder of one's own that
-// others may write, a file of theirs is never taken for a thumbnail.
-TEST_F(Failing, AnotherUsersThumbnailFolderIsNotUsed)
+// Another user's korvel-thumbs or korvel-views, made first in a folder
+// anyone may write, is never used: the cells and sections keep their
+// pictures, and nothing in it is read as a thumbnail or view, written or
+// removed. In a folder of one's own that others may write, a file of
+// theirs is never taken for one.
+TEST_F(Failing, AnotherUsersThumbnailAndViewFoldersAreNotUsed)
 {
-    const std::string thumbs = join_path(folder.path, "korvel-thumbs");
-    make_jpeg(folder.path, "IMG_10000.jpg", 400, 300, 1704190830);
-    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n");
-    std::filesystem::create_directory(thumbs);
-    make_file(thumbs, "IMG_10000.jpg", quarters_jpeg(120, 90), 1704190830);
-    write_file(join_path(thumbs, "gone.jpg"), read_file(join_path(thumbs, "IMG_10000.jpg")));
-    for (const char* name : {"", "IMG_10000.jpg", "gone.jpg"})
-        if (lchown(join_path(thumbs, name).c_str(), 4321, 4321) != 0)
-            GTEST_SKIP() << "cannot give a file to another user here: " << std::strerror(errno);
-    ASSERT_EQ(chmod(thumbs.c_str(), 01777), 0);
-    const std::vector<std::string> theirs = folder_entries(thumbs);
+    make_jpeg(folder.path, "IMG_10000.jpg", 2000, 1500, 1704190830);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS>\n");
+    std::vector<std::string> theirs[2];
+    const std::string made[2] = {"korvel-thumbs", "korvel-views"};
+    for (int i = 0; i < 2; ++i) {
+        const std::string where = join_path(folder.path, made[i]);
+        std::filesystem::create_directory(where);
+        make_file(where, "IMG_10000.jpg", quarters_jpeg(120, 90), 1704190830);
+        write_file(join_path(where, "gone.jpg"), read_file(join_path(where, "IMG_10000.jpg")));
+        for (const char* name : {"", "IMG_10000.jpg", "gone.jpg"})
+            if (lchown(join_path(where, name).c_str(), 4321, 4321) != 0)
+                GTEST_SKIP() << "cannot give a file to another user here: " << std::strerror(errno);
+        ASSERT_EQ(chmod(where.c_str(), 01777), 0);
+        theirs[i] = folder_entries(where);
+    }
     EXPECT_EQ(run_korvel(folder.path).status, 0);
-    EXPECT_EQ(folder_entries(thumbs), theirs);
-    EXPECT_EQ(read_file(page).find("korvel-thumbs/"), std::string::npos);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(folder_entries(join_path(folder.path, made[i])), theirs[i]) << made[i];
+        EXPECT_EQ(read_file(page).find(made[i] + "/"), std::string::npos) << made[i];
+    }
 
-    // Now the folder is the runner's own, but others may still write in it.
-    ASSERT_EQ(lchown(thumbs.c_str(), 0, 0), 0);
+    // Now the folders are the runner's own, but others may still write in them.
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(lchown(join_path(folder.path, made[i]).c_str(), 0, 0), 0);
     EXPECT_EQ(run_korvel(folder.path).status, 0);
-    EXPECT_TRUE(file_exists(join_path(thumbs, "gone.jpg")));  // not the runner's to remove
-    struct stat st;
-    const bool taken = read_file(page).find("korvel-thumbs/IMG_10000.jpg") != std::string::npos;
-    ASSERT_EQ(lstat(join_path(thumbs, "IMG_10000.jpg").c_str(), &st), 0);
-    EXPECT_TRUE(!taken || st.st_uid == 0) << "another user's file is shown as a thumbnail";
+    for (int i = 0; i < 2; ++i) {
+        const std::string where = join_path(folder.path, made[i]);
+        EXPECT_TRUE(file_exists(join_path(where, "gone.jpg"))) << made[i];  // not the runner's to remove
+        struct stat st;
+        const bool taken = read_file(page).find(made[i] + "/IMG_10000.jpg") != std::string::npos;
+        ASSERT_EQ(lstat(join_path(where, "IMG_10000.jpg").c_str(), &st), 0);
+        EXPECT_TRUE(!taken || st.st_uid == 0) << "another user's file is shown from " << made[i];
+    }
 }
