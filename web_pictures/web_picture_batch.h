@@ -18,6 +18,17 @@ constexpr std::size_t kThumbnails = 0;
 constexpr std::size_t kViews = 1;
 constexpr std::size_t kKinds = 2;
 
+// Whether a picture's piece of the kind is in place, for the page.
+inline bool& in_place(ImageFile& image, std::size_t kind)
+{
+    return kind == kThumbnails ? image.thumbnail : image.view;
+}
+
+inline bool is_in_place(const ImageFile& image, std::size_t kind)
+{
+    return kind == kThumbnails ? image.thumbnail : image.view;
+}
+
 // One picture to look at.
 struct Wanted {
     std::size_t image = 0;    // index into the pictures

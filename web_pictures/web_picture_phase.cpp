@@ -12,6 +12,7 @@
 #include "pagewriter/image_entries.h"
 #include "pagewriter/thumbnail_table.h"
 #include "platform/memory_reuse.h"
+#include "web_pictures/stale_pictures.h"
 #include "web_pictures/web_picture_image.h"
 
 namespace {
@@ -25,17 +26,6 @@ constexpr const char* const kFolderNames[kKinds] = {kThumbnailFolderName, kViewF
 // kilobytes.
 constexpr std::size_t kBatch = 64;
 constexpr std::size_t kBatchWithViews = 16;
-
-// Whether a picture's piece of the kind is in place, for the page.
-bool& in_place(ImageFile& image, std::size_t kind)
-{
-    return kind == kThumbnails ? image.thumbnail : image.view;
-}
-
-bool is_in_place(const ImageFile& image, std::size_t kind)
-{
-    return kind == kThumbnails ? image.thumbnail : image.view;
-}
 
 // The room the page needs, with a margin: each picture's name stands four
 // times in it, each byte escaped to at most eight, and the template's
@@ -54,50 +44,6 @@ bool before(std::string_view a, std::string_view b)
 }
 
 using NameSet = std::unordered_set<std::string_view>;
-
-// True when a file of the folder starts as korvel's thumbnails do: a JPEG
-// whose comment, among its first markers, is the mark.
-bool carries_mark(const std::string& start, std::string_view mark)
-{
-    if (start.size() < 4 || static_cast<unsigned char>(start[0]) != 0xFF ||
-        static_cast<unsigned char>(start[1]) != 0xD8)
-        return false;
-    for (std::size_t at = 2; at + 4 <= start.size();) {
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(start.data()) + at;
-        if (p[0] != 0xFF || p[1] == 0xDA)
-            return false;
-        const std::size_t length = std::size_t{p[2]} << 8 | p[3];
-        if (p[1] == 0xFE)
-            return length >= 2 + mark.size() && start.compare(at + 4, mark.size(), mark) == 0;
-        at += 2 + length;
-    }
-    return false;
-}
-
-// names: the folder as it was listed before any piece was made, so what
-// this run made is not in it, and is current.
-void remove_stale(MadeFolder& work, std::size_t kind, const ImageList& images)
-{
-    WebPictureFolder& folder = work.folder;
-    const FolderListing& names = work.listed;
-    const std::size_t current = work.current_in_listing;
-    // Every name is the record or a current thumbnail, each of which was
-    // seen among them: nothing is stale.
-    const bool with_record = std::any_of(names.files.begin(), names.files.end(),
-                                         [](const ListedFile& file) { return file.name == kRecordName; });
-    if (names.files.size() == current + (with_record ? 1 : 0))
-        return;
-    remove_abandoned_web_pictures(folder, names);
-    NameSet in_place;
-    for (const ImageFile& image : images.files)
-        if (is_in_place(image, kind))
-            in_place.insert(image.name);
-    std::string start;
-    for (const ListedFile& file : names.files)
-        if (file.name != kRecordName && in_place.count(file.name) == 0 &&
-            read_web_picture_start(folder, file.name, 512, start) && carries_mark(start, kMarks[kind]))
-            remove_web_picture(folder, file.name);
-}
 
 // Decides, by the record and the folder's names, which pictures have
 // their piece of the kind current; the others are wanted.
@@ -269,7 +215,7 @@ void finish_web_pictures(const ImageList& images, WebPictureWork& work, bool pag
         if (made.record_changed || entries.size() != made.old.size())
             write_web_picture(made.folder, kRecordName, record_bytes(entries), kTimeOfWriting);
         if (page_in_place && made.decided)
-            remove_stale(made, kind, images);
+            remove_stale_pictures(made.folder, made.listed, made.current_in_listing, images, kind, kMarks[kind]);
         close_web_picture_folder(made.folder);
         made.in_use = false;
     }

@@ -1,0 +1,56 @@
+// A file is korvel's to remove when it is korvel's by its mark, the
+// running user's own, and no current piece: read only as far as its
+// comment, and only when something in the folder may be stale.
+#include "web_pictures/stale_pictures.h"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "web_pictures/web_picture_record.h"
+
+namespace {
+
+// True when a file starts as korvel's thumbnails and views do: a JPEG
+// whose comment, among its first markers, is the mark.
+bool carries_mark(const std::string& start, std::string_view mark)
+{
+    if (start.size() < 4 || static_cast<unsigned char>(start[0]) != 0xFF ||
+        static_cast<unsigned char>(start[1]) != 0xD8)
+        return false;
+    for (std::size_t at = 2; at + 4 <= start.size();) {
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(start.data()) + at;
+        if (p[0] != 0xFF || p[1] == 0xDA)
+            return false;
+        const std::size_t length = std::size_t{p[2]} << 8 | p[3];
+        if (p[1] == 0xFE)
+            return length >= 2 + mark.size() && start.compare(at + 4, mark.size(), mark) == 0;
+        at += 2 + length;
+    }
+    return false;
+}
+
+}  // namespace
+
+void remove_stale_pictures(WebPictureFolder& folder, const FolderListing& names, std::size_t current,
+                           const ImageList& images, std::size_t kind, const char* mark)
+{
+    // Every name is the record or a current piece, each of which was
+    // seen among them: nothing is stale.
+    const bool with_record = std::any_of(names.files.begin(), names.files.end(),
+                                         [](const ListedFile& file) { return file.name == kRecordName; });
+    if (names.files.size() == current + (with_record ? 1 : 0))
+        return;
+    remove_abandoned_web_pictures(folder, names);
+    std::unordered_set<std::string_view> in_place;
+    for (const ImageFile& image : images.files)
+        if (is_in_place(image, kind))
+            in_place.insert(image.name);
+    std::string start;
+    for (const ListedFile& file : names.files)
+        if (file.name != kRecordName && in_place.count(file.name) == 0 &&
+            read_web_picture_start(folder, file.name, 512, start) && carries_mark(start, mark))
+            remove_web_picture(folder, file.name);
+}
+
