@@ -40,7 +40,7 @@ need_packages chromium
 command -v npm >/dev/null || need_packages nodejs npm
 (cd tests/browser && npm ci --no-audit --no-fund)
 node tests/browser/check_gallery.mjs build/test-g++/korvel "examples/Holidays/Snow ridge.JPG"
-node tests/browser/check_lazy.mjs build/test-g++/korvel 40
+node tests/browser/check_lazy.mjs build/test-g++/korvel 300
 
 echo "== Manual page and packages"
 bash scripts/package.sh
