@@ -53,4 +53,3 @@ void remove_stale_pictures(WebPictureFolder& folder, const FolderListing& names,
             read_web_picture_start(folder, file.name, 512, start) && carries_mark(start, mark))
             remove_web_picture(folder, file.name);
 }
-

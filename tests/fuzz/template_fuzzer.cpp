@@ -205,17 +205,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(run.template_source.position == run.template_source.buffer.size());
 
     // Untrusted pictures: the EXIF reader stays inside its block, and a
-    // thumbnail, where one is made, is a JPEG.
+    // thumbnail or view, where one is made, is a JPEG.
     int orientation = exif_orientation(data, size);
     check(orientation >= 1 && orientation <= 8);
-    std::string thumbnail;
-    ShownSize shown;
-    if (size < 2 || data[0] != 0xFF || data[1] != 0xD8)
-        ;  // no JPEG: the template's input, fuzzed at full speed
-    else if (make_thumbnail(data, size, "fuzz", thumbnail, shown))
-        check(thumbnail.size() > 2 && thumbnail.compare(0, 2, "\xFF\xD8") == 0);
-    else
-        check(thumbnail.empty());
+    WebPictureOrder order;
+    order.thumbnail = order.view = true;
+    WebPictures made;
+    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) {  // else the template's input, fuzzed at full speed
+        make_web_pictures_of(data, size, order, made);
+        for (auto [ok, bytes] : {std::pair{made.thumbnail_made, &made.thumbnail}, {made.view_made, &made.view}})
+            check(ok ? bytes->size() > 2 && bytes->compare(0, 2, "\xFF\xD8") == 0 : bytes->empty());
+    }
 
     // The thumbnails' record: what reads as one is written back the same.
     std::vector<RecordEntry> entries;
