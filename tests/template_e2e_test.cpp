@@ -297,20 +297,24 @@ TEST(TemplatePage, ThumbnailsAndViewsOfProgressivePictures)
     }
 }
 
-// Each cell shows its own picture's thumbnail, whatever was done to the
-// pictures between two runs with times that cannot tell: rewritten within
-// the same second, swapped by name, copied over one another with the old
-// time kept; and a damaged record only costs making them again.
+// Each cell shows its own picture's thumbnail, and each section its view,
+// whatever was done to the pictures between two runs with times that
+// cannot tell: rewritten within the same second, swapped by name, copied
+// over one another with the old time kept; and a damaged record only
+// costs making them again.
 TEST(TemplatePage, ThumbnailsFollowTheirPictures)
 {
     TempFolder folder("Trip");
     const std::string thumbs = join_path(folder.path, "korvel-thumbs");
+    const std::string views = join_path(folder.path, "korvel-views");
     JpegRecipe red, blue, green;
-    red.pad_to = blue.pad_to = green.pad_to = 8192;  // all of one size
+    red.pad_to = blue.pad_to = green.pad_to = 65536;  // all of one size
     blue.r = 40, blue.b = 200;
     green.r = 40, green.g = 200;
     auto put = [&](const char* name, const JpegRecipe& recipe, std::uint32_t nanoseconds) {
-        make_file(folder.path, name, recipe_jpeg(400, 300, recipe), kJan2, nanoseconds);
+        const std::string bytes = recipe_jpeg(1800, 1200, recipe);
+        EXPECT_EQ(bytes.size(), 65536u);
+        make_file(folder.path, name, bytes, kJan2, nanoseconds);
     };
     auto run_and_expect = [&](const char* step, std::vector<std::pair<const char*, JpegRecipe>> shown) {
         ASSERT_EQ(run_korvel(folder.path).status, 0) << step;
@@ -318,9 +322,11 @@ TEST(TemplatePage, ThumbnailsFollowTheirPictures)
         for (const auto& [name, recipe] : shown) {
             EXPECT_TRUE(shows_thumbnail(page, name)) << step << ": " << name;
             EXPECT_TRUE(near(middle_of(join_path(thumbs, name)), recipe)) << step << ": " << name;
+            EXPECT_NE(page.find(std::string("<img src='korvel-views/") + name + "'"), std::string::npos) << step;
+            EXPECT_TRUE(near(middle_of(join_path(views, name)), recipe)) << step << ": " << name;
         }
     };
-    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n");
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS>\n");
     put("a.jpg", red, 250000000);
     put("b.jpg", blue, 0);
     put("c.jpg", green, 0);
@@ -340,7 +346,7 @@ TEST(TemplatePage, ThumbnailsFollowTheirPictures)
     put("c.jpg", red, 0);  // copied over with the time it had
     run_and_expect("copied over", {{"b.jpg", green}, {"c.jpg", red}});
 
-    write_file(join_path(thumbs, ".korvel-record"), "korvel thumbnail record 1\n+ 8192 0 0 0 0 1 1 5 a.jpg\n");
+    write_file(join_path(thumbs, ".korvel-record"), "korvel thumbnail record 1\n+ 65536 0 0 0 0 1 1 5 a.jpg\n");
     make_file(thumbs, "a.jpg", recipe_jpeg(120, 90, green), kJan2);  // and a.jpg's thumbnail not the one made
     run_and_expect("with a damaged record", {{"a.jpg", blue}, {"b.jpg", green}, {"c.jpg", red}});
 }
