@@ -205,7 +205,7 @@ TEST(TemplatePage, ViewsMadeOnce)
           top + "<a href='z broken.jpg' style='text-decoration: none;'> [Full size] </a>\n<p><a href='#1'><img "
                 "src='z broken.jpg' border='1' align='top absmiddle'></a>",
           std::string("<img src='b.jpg' alt='b' border='0' width='60'></a>")})
-        EXPECT_NE(page.find(section), std::string::npos) << section;
+        EXPECT_NE(page.find(native_line_ends(section)), std::string::npos) << section;
     EXPECT_EQ(folder_entries(views), (std::vector<std::string>{".korvel-record", "Boats & bay.jpg", "b.jpg"}));
     EXPECT_FALSE(file_exists(join_path(folder.path, "korvel-thumbs")));
 
