@@ -87,6 +87,11 @@ def split(tool_args, files, cores, each=None):
     return ["sh", "-c", 'printf "%s\\0" "$@" | ' + xargs, "sh"] + files
 
 
+def report(rows, count):
+    for name, seconds in rows:
+        print("%-38s %8.3f s  %6.1f ms a picture" % (name, seconds, seconds * 1000 / count))
+
+
 def peak_of(korvel, folder):
     memory = subprocess.run(["/usr/bin/time", "-f", "%M", korvel], cwd=folder, capture_output=True, text=True)
     return int(memory.stderr.strip().splitlines()[-1]) / 1024
@@ -115,8 +120,7 @@ def time_views(args, korvel, folder, files, cores, out, fresh_out):
     rows = [("korvel THUMBS VIEWS, first run", first), ("korvel THUMBS VIEWS, all current", current),
             ("korvel, plain page", plain), ("vipsthumbnail -s 1600x, split", vips_views),
             ("vipsthumbnail -s 120x, split", vips_thumbs), ("djpeg -scale 1/2, split (the floor)", floor)]
-    for name, seconds in rows:
-        print("%-38s %8.3f s  %6.1f ms a picture" % (name, seconds, seconds * 1000 / args.count))
+    report(rows, args.count)
     print("korvel's first THUMBS VIEWS run: %.2f of the two vipsthumbnail runs, %.2f of the floor; all current: "
           "%.2f of a plain run; peak RSS %.1f MiB" % (first / (vips_views + vips_thumbs), first / floor,
                                                        current / plain, peak))
@@ -157,10 +161,8 @@ def main():
         clear = lambda: shutil.rmtree(os.path.join(folder, "korvel-thumbs"), ignore_errors=True)
         fresh_out = lambda: (shutil.rmtree(out, ignore_errors=True), os.makedirs(out))
         first = best(args.rounds, [korvel], folder, clear)
-        memory = subprocess.run(["/usr/bin/time", "-f", "%M", korvel], cwd=folder, capture_output=True, text=True)
         clear()
-        memory = subprocess.run(["/usr/bin/time", "-f", "%M", korvel], cwd=folder, capture_output=True, text=True)
-        peak = int(memory.stderr.strip().splitlines()[-1]) / 1024
+        peak = peak_of(korvel, folder)
         second = best(args.rounds, [korvel], folder)
         vips = best(args.rounds, ["vipsthumbnail", "-s", "120x", "-o", out + "/%s.jpg"] + files, folder, fresh_out)
         vips_split = best(args.rounds, split(["vipsthumbnail", "-s", "120x", "-o", out + "/%s.jpg"], files, cores),
@@ -171,8 +173,7 @@ def main():
         rows = [("korvel THUMBS, first run", first), ("korvel THUMBS, all current", second),
                 ("vipsthumbnail -s 120x", vips), ("vipsthumbnail, split over the cores", vips_split),
                 ("gm mogrify, split over the cores", gm), ("djpeg -scale 1/8, split (the floor)", floor)]
-        for name, seconds in rows:
-            print("%-38s %8.3f s  %6.1f ms a picture" % (name, seconds, seconds * 1000 / args.count))
+        report(rows, args.count)
         print("korvel's first run: %.2f of vipsthumbnail's, %.2f of gm split, %.2f of the floor; peak RSS %.1f MiB" % (
             first / vips, first / gm, first / floor, peak))
         time_views(args, korvel, folder, files, cores, out, fresh_out)
