@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "support/test_support.h"
@@ -494,10 +495,9 @@ TEST_F(Failing, AnotherUsersThumbnailAndViewFoldersAreNotUsed)
 {
     make_jpeg(folder.path, "IMG_10000.jpg", 2000, 1500, 1704190830);
     write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS>\n");
-    std::vector<std::string> theirs[2];
-    const std::string made[2] = {"korvel-thumbs", "korvel-views"};
-    for (int i = 0; i < 2; ++i) {
-        const std::string where = join_path(folder.path, made[i]);
+    std::map<std::string, std::vector<std::string>> theirs;
+    for (const std::string made : {"korvel-thumbs", "korvel-views"}) {
+        const std::string where = join_path(folder.path, made);
         std::filesystem::create_directory(where);
         make_file(where, "IMG_10000.jpg", quarters_jpeg(120, 90), 1704190830);
         write_file(join_path(where, "gone.jpg"), read_file(join_path(where, "IMG_10000.jpg")));
@@ -505,24 +505,21 @@ TEST_F(Failing, AnotherUsersThumbnailAndViewFoldersAreNotUsed)
             if (lchown(join_path(where, name).c_str(), 4321, 4321) != 0)
                 GTEST_SKIP() << "cannot give a file to another user here: " << std::strerror(errno);
         ASSERT_EQ(chmod(where.c_str(), 01777), 0);
-        theirs[i] = folder_entries(where);
+        theirs[made] = folder_entries(where);
     }
     EXPECT_EQ(run_korvel(folder.path).status, 0);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(folder_entries(join_path(folder.path, made[i])), theirs[i]) << made[i];
-        EXPECT_EQ(read_file(page).find(made[i] + "/"), std::string::npos) << made[i];
+    for (const auto& [made, entries] : theirs) {
+        EXPECT_EQ(folder_entries(join_path(folder.path, made)), entries) << made;
+        EXPECT_EQ(read_file(page).find(made + "/"), std::string::npos) << made;
+        // Now the folder is the runner's own, but others may still write in it.
+        ASSERT_EQ(lchown(join_path(folder.path, made).c_str(), 0, 0), 0);
     }
-
-    // Now the folders are the runner's own, but others may still write in them.
-    for (int i = 0; i < 2; ++i)
-        ASSERT_EQ(lchown(join_path(folder.path, made[i]).c_str(), 0, 0), 0);
     EXPECT_EQ(run_korvel(folder.path).status, 0);
-    for (int i = 0; i < 2; ++i) {
-        const std::string where = join_path(folder.path, made[i]);
-        EXPECT_TRUE(file_exists(join_path(where, "gone.jpg"))) << made[i];  // not the runner's to remove
+    for (const auto& [made, entries] : theirs) {
+        EXPECT_TRUE(file_exists(join_path(folder.path, made + "/gone.jpg"))) << made;  // not the runner's to remove
         struct stat st;
-        const bool taken = read_file(page).find(made[i] + "/IMG_10000.jpg") != std::string::npos;
-        ASSERT_EQ(lstat(join_path(where, "IMG_10000.jpg").c_str(), &st), 0);
-        EXPECT_TRUE(!taken || st.st_uid == 0) << "another user's file is shown from " << made[i];
+        const bool taken = read_file(page).find(made + "/IMG_10000.jpg") != std::string::npos;
+        ASSERT_EQ(lstat(join_path(folder.path, made + "/IMG_10000.jpg").c_str(), &st), 0);
+        EXPECT_TRUE(!taken || st.st_uid == 0) << "another user's file is shown from " << made;
     }
 }
