@@ -10,7 +10,12 @@
 #include <emmintrin.h>
 #endif
 
+#include "web_pictures/upright.h"
+
 namespace {
+
+// EXIF's orientation 5: mirrored along the diagonal, rows become columns.
+constexpr int kOverTheDiagonal = 5;
 
 // Weights carry this many fraction bits, as 16-bit integers, so that each
 // multiply-add of a pixel and a weight is one of the processor's vector
@@ -150,27 +155,6 @@ void pass_down_columns(const unsigned char* from, std::size_t row_bytes, const T
                  &taps.weight[std::size_t{y} * taps.most], taps.count[y], to + std::size_t{y} * row_bytes);
 }
 
-// The picture turned over its diagonal: rows become columns.
-Pixels transposed(const Pixels& from)
-{
-    Pixels to;
-    to.width = from.height;
-    to.height = from.width;
-    to.rgb.resize(from.rgb.size());
-    constexpr unsigned kTile = 32;  // a tile of each stays in the cache
-    for (unsigned y0 = 0; y0 < from.height; y0 += kTile)
-        for (unsigned x0 = 0; x0 < from.width; x0 += kTile)
-            for (unsigned y = y0; y < std::min(from.height, y0 + kTile); ++y)
-                for (unsigned x = x0; x < std::min(from.width, x0 + kTile); ++x) {
-                    const unsigned char* p = &from.rgb[(std::size_t{y} * from.width + x) * 3];
-                    unsigned char* q = &to.rgb[(std::size_t{x} * to.width + y) * 3];
-                    q[0] = p[0];
-                    q[1] = p[1];
-                    q[2] = p[2];
-                }
-    return to;
-}
-
 // Down the columns of from, to height rows.
 Pixels down_columns(const Pixels& from, unsigned height)
 {
@@ -183,19 +167,25 @@ Pixels down_columns(const Pixels& from, unsigned height)
     return to;
 }
 
+// The picture turned over its diagonal, so that a pass down its columns
+// is one along the rows of the picture before.
+Pixels turned_over(const Pixels& from)
+{
+    return turn_upright(from, kOverTheDiagonal);
+}
+
 }  // namespace
 
 Pixels resample_lanczos3(const Pixels& from, unsigned width, unsigned height)
 {
-    // Down the columns, over whole rows; then along the rows, as down the
-    // columns of the picture turned over: both passes in vector code.
-    return transposed(down_columns(transposed(down_columns(from, height)), width));
+    // Down the columns first, over whole rows; then along the rows, now
+    // fewer: both passes in vector code.
+    return turned_over(down_columns(turned_over(down_columns(from, height)), width));
 }
 
 void resample_lanczos3_in_place(Pixels& pixels, unsigned width, unsigned height)
 {
-    Pixels down = down_columns(pixels, height);
+    const Pixels turned = turned_over(down_columns(pixels, height));
     pixels = Pixels();
-    down = transposed(down);
-    pixels = transposed(down_columns(down, width));
+    pixels = turned_over(down_columns(turned, width));
 }

@@ -5,14 +5,7 @@
 #ifndef KORVEL_WEB_PICTURES_RESAMPLE_H
 #define KORVEL_WEB_PICTURES_RESAMPLE_H
 
-#include <vector>
-
-// A picture in memory: RGB, three bytes a pixel, row after row.
-struct Pixels {
-    unsigned width = 0;
-    unsigned height = 0;
-    std::vector<unsigned char> rgb;
-};
+#include "web_pictures/pixels.h"
 
 // The picture from resampled to width by height (each at least 1), in two
 // passes, down the columns and then along the rows. The filter's support

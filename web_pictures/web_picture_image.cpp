@@ -21,21 +21,21 @@ constexpr int kViewQuality = 85;
 // Held while a progressive picture decodes.
 std::mutex progressive_turn;
 
+// A size as the picture's orientation turns it, stored to shown or shown
+// to stored: a quarter turn swaps width and height either way.
+void turned_size(const JpegHeader& header, unsigned width, unsigned height, unsigned& turned_width,
+                 unsigned& turned_height)
+{
+    turned_width = turns_quarter(header.orientation) ? height : width;
+    turned_height = turns_quarter(header.orientation) ? width : height;
+}
+
 // The picture's size as it is shown, upright.
 ShownSize shown_size_of(const JpegHeader& header)
 {
     ShownSize shown;
-    shown.width = turns_quarter(header.orientation) ? header.height : header.width;
-    shown.height = turns_quarter(header.orientation) ? header.width : header.height;
+    turned_size(header, header.width, header.height, shown.width, shown.height);
     return shown;
-}
-
-// A size shown upright as the size stored, before the turn.
-void stored(const JpegHeader& header, unsigned shown_width, unsigned shown_height, unsigned& width,
-            unsigned& height)
-{
-    width = turns_quarter(header.orientation) ? shown_height : shown_width;
-    height = turns_quarter(header.orientation) ? shown_width : shown_height;
 }
 
 // The thumbnail's size as stored; false for a picture too narrow or too
@@ -48,7 +48,7 @@ bool thumbnail_size_of(const JpegHeader& header, unsigned& width, unsigned& heig
         return false;
     unsigned long long thumbnail_height = (shown_height * kThumbnailWidth + shown_width / 2) / shown_width;
     thumbnail_height = thumbnail_height < 1 ? 1 : thumbnail_height;
-    stored(header, kThumbnailWidth, static_cast<unsigned>(thumbnail_height), width, height);
+    turned_size(header, kThumbnailWidth, static_cast<unsigned>(thumbnail_height), width, height);
     return thumbnail_height <= kThumbnailMostHeight;
 }
 
@@ -60,7 +60,7 @@ bool stored_view_size_of(const JpegHeader& header, unsigned& width, unsigned& he
     ::view_size_of(shown.width, shown.height, view_width, view_height);
     if (view_width == shown.width && view_height == shown.height && header.orientation == 1)
         return false;
-    stored(header, view_width, view_height, width, height);
+    turned_size(header, view_width, view_height, width, height);
     return true;
 }
 
