@@ -100,8 +100,17 @@ int run_phases(GalleryRun& run)
     // ever a reason to lose the page.
     if (!written && give_up_new_web_pictures(images, web_pictures))
         written = open_template(run) && write_page(run, images, nullptr, nullptr);
-    finish_web_pictures(images, web_pictures, written);
-    return written ? 0 : -1;
+    if (!written) {
+        finish_web_pictures(images, web_pictures, false);
+        return -1;
+    }
+    // The new page is in place: the run has done its work, and memory
+    // running out while the records are written only costs remaking.
+    try {
+        finish_web_pictures(images, web_pictures, true);
+    } catch (...) {
+    }
+    return 0;
 }
 
 }  // namespace

@@ -1,13 +1,18 @@
 # Builds libjpeg-turbo for Windows from Debian's own source package of it,
 # the same version and patches as the Linux build's library, static, with
 # its SIMD code as Debian builds it, once. Sourced by the scripts that build
-# korvel.exe; sets libjpeg_windows_flags to the CMake flags that find it.
+# korvel.exe; sets libjpeg_windows_flags to the CMake flags that find it,
+# and xxHash's header, which korvel uses alone (header only), from Debian's
+# libxxhash-dev: a folder of its own holds just that header.
 # Debian's source is fetched with a source list of its own, which changes
 # nothing of the system's apt configuration.
 build_libjpeg_windows() {
     local root="$PWD/build/windows-libjpeg"
     libjpeg_windows_flags=(-DJPEG_INCLUDE_DIR="$root/include" -DJPEG_LIBRARY="$root/lib/libjpeg.a"
-        -DKORVEL_LIBJPEG_LICENSE="$root/LICENSE-libjpeg-turbo.md")
+        -DKORVEL_LIBJPEG_LICENSE="$root/LICENSE-libjpeg-turbo.md" -DKORVEL_XXHASH_INCLUDE_DIR="$PWD/build/windows-xxhash")
+    need_packages libxxhash-dev
+    mkdir -p build/windows-xxhash
+    cp /usr/include/xxhash.h build/windows-xxhash/
     [ -f "$root/lib/libjpeg.a" ] && return 0
     need_packages dpkg-dev nasm cmake make g++-mingw-w64-x86-64-posix libjpeg62-turbo-dev
     rm -rf "$root"

@@ -11,6 +11,7 @@
 #include "pagewriter/thumbnail_table.h"
 #include "run/page_options.h"
 #include "support/test_support.h"
+#include "web_pictures/web_picture_phase.h"
 
 namespace {
 
@@ -183,4 +184,33 @@ TEST(ImageListing, NameOrder)
         EXPECT_EQ(compare_names(second, first), 1) << second << " > " << first;
     }
     EXPECT_EQ(compare_names("same.jpg", "same.jpg"), 0);
+}
+
+// The room a run keeps free for its page, while it writes thumbnails and
+// views, holds the page of the most hostile names (every byte escaped as
+// far as it goes) with every option on, and leaves the template its
+// margin; a piece is written only where it leaves all of that room.
+TEST_F(Writers, TheRoomKeptForThePageHoldsIt)
+{
+    ImageList images;
+    for (int i = 0; i < 200; ++i) {
+        add_image(images, std::string(i, '\xFF') + "'\"<&" + std::string(i, '\xE9') + ".jpg", 1u << 30, kJan2);
+        ImageFile& image = images.files.back();
+        image.thumbnail = image.view = true;
+        image.shown_width = 4000000, image.shown_height = 3000000;
+    }
+    PageOptions options;
+    options.eager_pictures = options.full_size_thumbnails = options.full_size_sections = false;
+    PageSink page;
+    write_default_header(page, std::string(255, '\xFF'));
+    write_thumbnail_table(page, options, images);
+    write_image_entries(page, options, images);
+    write_credit_footer(page);
+    const std::uint64_t room = room_for_page(images), template_margin = 4u << 20;
+    EXPECT_LE(page.pending.size() + template_margin, room);
+
+    EXPECT_TRUE(leaves_room_for_page(room + 5000, room, 5000));
+    EXPECT_FALSE(leaves_room_for_page(room + 4999, room, 5000));
+    EXPECT_FALSE(leaves_room_for_page(room - 1, room, 0));
+    EXPECT_FALSE(leaves_room_for_page(4000, room, 5000));  // less than the page: no wrapping round
 }

@@ -259,8 +259,8 @@ bool shows_thumbnail(const std::string& page, const std::string& name)
 
 }  // namespace
 
-// Progressive pictures of a camera's size get thumbnails and views, as
-// baseline ones do; a progressive picture whose scan repeats past any real
+// Progressive pictures of a camera's size, and baseline ones whose colours
+// come in scans of their own, get thumbnails and views, as others do; a progressive picture whose scan repeats past any real
 // picture's keeps itself in its cell and its section, and so does the page.
 TEST(TemplatePage, ThumbnailsAndViewsOfProgressivePictures)
 {
@@ -270,12 +270,14 @@ TEST(TemplatePage, ThumbnailsAndViewsOfProgressivePictures)
         JpegRecipe recipe;
         bool made;
     };
-    JpegRecipe full, half, bomb;
+    JpegRecipe full, half, bomb, scans;
     full.progressive = half.progressive = bomb.progressive = true;
     full.subsampled = false;
     bomb.repeats = 200;
+    scans.scans_per_colour = true;
     const Case cases[] = {{"full-colour.jpg", 4000, 3000, full, true},
                           {"camera.jpg", 6000, 4000, half, true},
+                          {"scans.jpg", 6000, 4000, scans, true},
                           {"bomb.jpg", 2000, 1500, bomb, false}};
     TempFolder folder("Trip");
     for (const Case& c : cases)

@@ -24,9 +24,9 @@ const Colour kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 2
 
 // The picture with an EXIF block of one entry, the orientation, after its
 // start marker.
-std::string with_orientation(const std::string& picture, int orientation)
+std::string with_orientation(const std::string& picture, int orientation, unsigned char tag = 18)
 {
-    const unsigned char tiff[] = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 1, 18, 0, 3, 0, 0, 0, 1,
+    const unsigned char tiff[] = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 1, tag, 0, 3, 0, 0, 0, 1,
                                   0, (unsigned char)orientation, 0, 0, 0, 0, 0, 0, 0, 0};
     std::string block = std::string("Exif\0\0", 6) + std::string((const char*)tiff, sizeof tiff);
     std::string segment = "\xFF\xE1";
@@ -165,7 +165,7 @@ TEST(Thumbnail, UprightInEveryOrientation)
 }
 
 // The colour profile goes with the picture; a picture korvel cannot make a
-// right thumbnail of makes none.
+// right thumbnail of makes none, nor one whose profile would outweigh it.
 TEST(Thumbnail, KeepsTheProfileAndRefusesWhatItCannotMake)
 {
     const std::string profile(300, '\x42');
@@ -186,8 +186,9 @@ TEST(Thumbnail, KeepsTheProfileAndRefusesWhatItCannotMake)
     JpegRecipe cmyk;
     cmyk.cmyk = true;
     const std::string cmyk_picture = recipe_jpeg(240, 160, cmyk);
+    const std::string printers_profile = quarters_jpeg(240, 160, std::string(65537, '\x42'));
     for (const std::string& bad : {std::string("GIF89a not a picture"), picture.substr(0, picture.size() / 2),
-                                   damaged, huge, cmyk_picture, quarters_jpeg(100, 160)}) {
+                                   damaged, huge, cmyk_picture, quarters_jpeg(100, 160), printers_profile}) {
         EXPECT_FALSE(made(bad, thumbnail));
         EXPECT_EQ(thumbnail, "");
     }
@@ -203,6 +204,19 @@ TEST(Thumbnail, ExifOrientationReadsOnlyInsideTheBlock)
     // a cut is read.
     for (std::size_t cut = 0; cut < whole; ++cut)
         EXPECT_EQ(exif_orientation(block, cut), cut >= 26 ? 6 : 1) << cut;
+
+    // As browsers read it: from the first EXIF block alone, not from a
+    // second one behind a first without the tag; an XMP block is none.
+    const std::string plain = quarters_jpeg(240, 160);
+    const std::string xmp = std::string("\xFF\xE1\x00\x1F", 4) + "http://ns.adobe.com/xap/1.0/" + '\0';
+    for (const auto& [picture, orientation] :
+         {std::pair{with_orientation(with_orientation(plain, 6), 1, 19), 1},
+          {plain.substr(0, 2) + xmp + with_orientation(plain, 6).substr(2), 6}}) {
+        JpegHeader header;
+        EXPECT_TRUE(read_jpeg_header(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), header));
+        EXPECT_EQ(header.orientation, orientation);
+        std::free(header.icc);
+    }
 }
 
 namespace {

@@ -41,9 +41,14 @@ bool read32(const Tiff& tiff, std::size_t offset, std::uint32_t& value)
 
 }  // namespace
 
+bool is_exif_block(const unsigned char* data, std::size_t size)
+{
+    return data && size >= kExifHeader && std::memcmp(data, "Exif\0\0", kExifHeader) == 0;
+}
+
 int exif_orientation(const unsigned char* data, std::size_t size)
 {
-    if (!data || size < kExifHeader || std::memcmp(data, "Exif\0\0", kExifHeader) != 0)
+    if (!is_exif_block(data, size))
         return 1;
     Tiff tiff{data + kExifHeader, size - kExifHeader, false};
     if (tiff.size < 8 || !(std::memcmp(tiff.data, "II", 2) == 0 || std::memcmp(tiff.data, "MM", 2) == 0))

@@ -11,4 +11,8 @@
 // every offset is checked against size before anything is read there.
 int exif_orientation(const unsigned char* data, std::size_t size);
 
+// True when an APP1 marker's data is an EXIF block: it starts "Exif\0\0"
+// (another APP1 block, XMP's, starts with its namespace).
+bool is_exif_block(const unsigned char* data, std::size_t size);
+
 #endif

@@ -74,10 +74,16 @@ bool read_jpeg_header(const unsigned char* data, std::size_t size, JpegHeader& h
     header.height = cinfo.image_height;
     header.rgb_possible = cinfo.jpeg_color_space == JCS_GRAYSCALE || cinfo.jpeg_color_space == JCS_YCbCr ||
                           cinfo.jpeg_color_space == JCS_RGB;
-    header.progressive = cinfo.progressive_mode != 0;
+    // A progressive picture, or a baseline one whose colours come in scans
+    // of their own, keeps all its coefficients while it decodes.
+    header.progressive = jpeg_has_multiple_scans(&cinfo) != 0;
+    // The first EXIF block alone, as browsers read it: one further on
+    // (a second, from an editor that added its own) turns nothing.
     for (jpeg_saved_marker_ptr marker = cinfo.marker_list; marker; marker = marker->next)
-        if (marker->marker == kExifMarker && header.orientation == 1)
+        if (marker->marker == kExifMarker && is_exif_block(marker->data, marker->data_length)) {
             header.orientation = exif_orientation(marker->data, marker->data_length);
+            break;
+        }
     JOCTET* icc = nullptr;
     unsigned icc_size = 0;
     if (jpeg_read_icc_profile(&cinfo, &icc, &icc_size)) {

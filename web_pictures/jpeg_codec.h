@@ -12,7 +12,7 @@ struct JpegHeader {
     unsigned width = 0;
     unsigned height = 0;
     bool rgb_possible = false;     // gray or colour that the library gives as RGB (not CMYK)
-    bool progressive = false;      // decoding keeps every coefficient of the picture in memory
+    bool progressive = false;      // progressive, or of several scans: decoding keeps every coefficient
     int orientation = 1;           // from its EXIF block (exif_orientation.h)
     unsigned char* icc = nullptr;  // its colour profile, or null; the caller frees it with std::free
     unsigned icc_size = 0;

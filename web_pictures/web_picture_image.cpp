@@ -117,7 +117,7 @@ void make_from_header(const unsigned char* data, std::size_t size, const JpegHea
                       const WebPictureOrder& order, WebPictures& made)
 {
     if (!header.rgb_possible || header.width == 0 || header.height == 0 ||
-        std::size_t{header.width} * header.height > kPictureMostPixels)
+        std::size_t{header.width} * header.height > kPictureMostPixels || header.icc_size > kProfileMostBytes)
         return;
     unsigned thumbnail_width = 0, thumbnail_height = 0, view_width = 0, view_height = 0;
     const bool thumbnail = order.thumbnail && thumbnail_size_of(header, thumbnail_width, thumbnail_height);

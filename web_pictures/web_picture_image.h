@@ -15,6 +15,9 @@ constexpr unsigned kThumbnailMostHeight = 480;
 // nor minutes.
 constexpr unsigned long long kPictureMostPixels = 100000000ULL;
 constexpr std::size_t kDecodingMostBytes = 64u << 20;
+// A colour profile larger than this (a printer's, of megabytes) would
+// outweigh a small piece many times over: such a picture makes none.
+constexpr std::size_t kProfileMostBytes = 64u << 10;
 // A progressive picture keeps all its coefficients while it decodes: about
 // three bytes a pixel for a camera's (4:2:0) picture, six for 4:4:4. One at
 // a time may take this much, while the others wait: a 100-megapixel 4:2:0
@@ -57,9 +60,11 @@ struct WebPictures {
 //   long side and needing no turn).
 // A piece fails, with its bytes empty and not made, for a picture that is
 // not a JPEG, is damaged or truncated, is of a kind the library cannot
-// give as RGB (CMYK), claims more than kPictureMostPixels, has more than
+// give as RGB (CMYK), claims more than kPictureMostPixels, carries a
+// profile of more than kProfileMostBytes, has more than
 // kMostScans scans, or would take more than kDecodingMostBytes to decode
-// (kProgressiveDecodingMostBytes for a progressive picture); the thumbnail
+// (kProgressiveDecodingMostBytes for a progressive picture, or a baseline
+// one of several scans); the thumbnail
 // too for a picture narrower than it or more than four times as high as
 // wide. Memory running out throws.
 void make_web_pictures_of(const unsigned char* data, std::size_t size, const WebPictureOrder& order,

@@ -27,17 +27,6 @@ constexpr const char* const kFolderNames[kKinds] = {kThumbnailFolderName, kViewF
 constexpr std::size_t kBatch = 64;
 constexpr std::size_t kBatchWithViews = 16;
 
-// The room the page needs, with a margin: each picture's name stands four
-// times in it, each byte escaped to at most eight, and the template's
-// text is rarely over a few hundred kilobytes.
-std::uint64_t room_for_page(const ImageList& images)
-{
-    std::uint64_t bytes = 4u << 20;
-    for (const ImageFile& image : images.files)
-        bytes += 1024 + 32 * image.name.size();
-    return bytes;
-}
-
 bool before(std::string_view a, std::string_view b)
 {
     return compare_names(a, b) < 0;
@@ -147,7 +136,7 @@ void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wan
             image.shown_height = result.entry.height;
             if (piece.outcome == Outcome::made) {
                 // The page comes first: nothing takes the room it needs.
-                if (room_left(made.folder) < room_needed + piece.bytes.size() ||
+                if (!leaves_room_for_page(room_left(made.folder), room_needed, piece.bytes.size()) ||
                     !write_web_picture(made.folder, image.name, piece.bytes, image.modified))
                     continue;
                 made.made.push_back(i);
@@ -164,6 +153,19 @@ void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wan
 }
 
 }  // namespace
+
+std::uint64_t room_for_page(const ImageList& images)
+{
+    std::uint64_t bytes = 4u << 20;
+    for (const ImageFile& image : images.files)
+        bytes += 1024 + 32 * image.name.size();
+    return bytes;
+}
+
+bool leaves_room_for_page(std::uint64_t room_left, std::uint64_t page_room, std::uint64_t piece_bytes)
+{
+    return room_left >= page_room && room_left - page_room >= piece_bytes;
+}
 
 void make_web_pictures(ImageList& images, WebPictureWork& work, bool thumbnails, bool views)
 {

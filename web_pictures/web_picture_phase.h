@@ -14,6 +14,7 @@
 #define KORVEL_WEB_PICTURES_WEB_PICTURE_PHASE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,15 @@ struct MadeFolder {
 struct WebPictureWork {
     MadeFolder kinds[kKinds];
 };
+
+// The room the page of images needs, with a margin: each picture's name
+// stands four times in it, each byte escaped to at most eight, and the
+// template's text is rarely over a few hundred kilobytes.
+std::uint64_t room_for_page(const ImageList& images);
+
+// True when a piece of piece_bytes, written where room_left bytes are
+// free, leaves the page its page_room.
+bool leaves_room_for_page(std::uint64_t room_left, std::uint64_t page_room, std::uint64_t piece_bytes);
 
 // Makes the thumbnails (when thumbnails) and views (when views) that are
 // missing or not current, on every core, one decode a picture for both,

@@ -1,15 +1,20 @@
 // The record in bytes: a first line that marks it as korvel's, then one
 // entry a picture, its numbers little-endian in fixed widths and its name,
-// of a stated length, last (a name may hold any byte); then "end" and the
-// count, so that a record cut short is seen as damaged. Fixed widths read
-// far faster than decimal text, and the record is read on every run.
+// of a stated length, last (a name may hold any byte); then "end", the
+// count, and the XXH3 hash of all that comes before it, so that a record
+// cut short or damaged anywhere, in a single bit, is seen as damaged.
+// Fixed widths read far faster than decimal text, and the record is read
+// on every run.
 #include "web_pictures/web_picture_record.h"
 
 #include <cstring>
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 namespace {
 
-constexpr const char* kFirstLine = "korvel thumbnail record 2\n";
+constexpr const char* kFirstLine = "korvel thumbnail record 3\n";
 constexpr std::size_t kEntryBytes = 1 + 8 + 8 + 4 + 8 + 8 + 4 + 4 + 4;  // before the name
 constexpr const char* kEnd = "end";
 // The coarsest tick of a file system's times: FAT keeps two seconds.
@@ -59,8 +64,12 @@ bool read_record(std::string_view bytes, std::vector<RecordEntry>& entries)
 {
     entries.clear();
     const std::size_t first = std::strlen(kFirstLine), end = std::strlen(kEnd);
-    if (bytes.substr(0, first) != kFirstLine || bytes.size() < first + end + 8)
+    if (bytes.substr(0, first) != kFirstLine || bytes.size() < first + end + 8 + 8)
         return false;
+    const std::size_t checked = bytes.size() - 8;
+    if (XXH3_64bits(bytes.data(), checked) != number_at(bytes.data() + checked, 8))
+        return false;
+    bytes = bytes.substr(0, checked);
     const std::size_t trailer = bytes.size() - end - 8;
     const std::uint64_t count = number_at(bytes.data() + trailer + end, 8);
     if (bytes.substr(trailer, end) != kEnd || count > (trailer - first) / (kEntryBytes + 1))
@@ -100,31 +109,13 @@ std::string record_bytes(const std::vector<RecordEntry>& entries)
     }
     text += kEnd;
     append_number(text, entries.size(), 8);
+    append_number(text, XXH3_64bits(text.data(), text.size()), 8);
     return text;
 }
 
 std::uint64_t content_hash(const std::string& bytes)
 {
-    // Four lanes of eight bytes each, so that the multiplications overlap;
-    // each word mixed in by a multiply and a shift.
-    constexpr std::uint64_t kOdd = 0x9E3779B97F4A7C15ULL;
-    std::uint64_t lane[4] = {0x84222325CBF29CE4ULL ^ bytes.size(), 1, 2, 3};
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::size_t at = 0;
-    for (; at + 32 <= bytes.size(); at += 32)
-        for (int l = 0; l < 4; ++l) {
-            std::uint64_t word = 0;
-            for (int i = 7; i >= 0; --i)
-                word = word << 8 | p[at + 8 * l + i];
-            lane[l] = (lane[l] ^ word) * kOdd;
-            lane[l] ^= lane[l] >> 29;
-        }
-    std::uint64_t hash = lane[0];
-    for (int l = 1; l < 4; ++l)
-        hash = (hash ^ lane[l]) * kOdd;
-    for (; at < bytes.size(); ++at)
-        hash = (hash ^ p[at]) * 0x100000001B3ULL;
-    return hash ^ (hash >> 32);
+    return XXH3_64bits(bytes.data(), bytes.size());
 }
 
 RecordEntry entry_for(const ImageFile& image, std::uint64_t content)
@@ -143,8 +134,13 @@ Standing standing_of(const RecordEntry& entry, const ImageFile& image, std::int6
 {
     if (entry.size != image.size)
         return Standing::changed;
+    // Racily clean: last written within a tick of the record, so perhaps
+    // after it. A picture dated further ahead (a camera's clock a year
+    // out) was not written then: any write since would have moved its time.
+    const bool racy =
+        image.modified > record_written - kCoarsestTick && image.modified <= record_written + kCoarsestTick;
     if (entry.modified != image.modified || entry.modified_nanoseconds != image.modified_nanoseconds ||
-        entry.stamp != image.stamp || image.modified > record_written - kCoarsestTick)
+        entry.stamp != image.stamp || racy)
         return Standing::maybe;
     return Standing::unchanged;
 }

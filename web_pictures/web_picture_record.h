@@ -7,12 +7,15 @@
 // entry a picture, in the pictures' order.
 //
 // A picture is current when its entry matches it in size, time and stamp,
-// and its time is older than the record itself by more than a file
-// system's coarsest tick (racy-git's rule): a picture changed within the
-// same tick as its thumbnail or view was made, which no time can tell, is checked
-// by its content, as is one whose stamp alone changed (a gallery copied or
-// restored from a backup). A missing or damaged record costs remaking,
-// never a wrong thumbnail or view.
+// and its time is not within a file system's coarsest tick of the record's
+// own (racy-git's rule): a picture changed within the same tick as its
+// thumbnail or view was made, which no time can tell, is checked by its
+// content, as is one whose stamp alone changed (a gallery copied or
+// restored from a backup). A picture dated after the record by more than
+// the tick is trusted as an older one is: any write since the record would
+// have moved its time to now. A missing or damaged record (its checksum
+// says so, down to one bit) costs remaking, never a wrong thumbnail or
+// view.
 #ifndef KORVEL_WEB_PICTURES_WEB_PICTURE_RECORD_H
 #define KORVEL_WEB_PICTURES_WEB_PICTURE_RECORD_H
 
@@ -48,7 +51,8 @@ bool read_record(std::string_view bytes, std::vector<RecordEntry>& entries);
 // The record's bytes for the entries, which are in name order.
 std::string record_bytes(const std::vector<RecordEntry>& entries);
 
-// A 64-bit hash of the bytes, to tell one picture's content from another's.
+// A 64-bit hash of the bytes (XXH3), to tell one picture's content from
+// another's.
 std::uint64_t content_hash(const std::string& bytes);
 
 // An entry for the picture as it is listed now, of the content given.

@@ -76,9 +76,13 @@ std::string recipe_jpeg(unsigned width, unsigned height, const JpegRecipe& recip
     // nothing the library warns of.
     jpeg_scan_info scans[4] = {{3, {0, 1, 2, 0}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}, {1, {1}, 1, 63, 0, 0},
                                {1, {2}, 1, 63, 0, 0}};
+    jpeg_scan_info baseline_scans[3] = {{1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
     if (recipe.progressive && !recipe.cmyk) {
         cinfo.scan_info = scans;
         cinfo.num_scans = 4;
+    } else if (recipe.scans_per_colour && !recipe.cmyk) {
+        cinfo.scan_info = baseline_scans;
+        cinfo.num_scans = 3;
     }
     jpeg_start_compress(&cinfo, TRUE);
     for (unsigned y = 0; y < height; ++y) {

@@ -68,6 +68,7 @@ struct JpegRecipe {
     unsigned char r = 200, g = 40, b = 40;
     bool cmyk = false;  // stored as CMYK, each of the four 7
     bool progressive = false;
+    bool scans_per_colour = false;  // baseline, each colour in a scan of its own (cjpeg -scans)
     bool subsampled = true;
     unsigned repeats = 0;
     std::size_t pad_to = 0;
