@@ -61,7 +61,8 @@ constexpr std::int64_t kTimeOfWriting = INT64_MIN;
 // Puts bytes in place as the file name in the folder, last written at
 // modified (or kTimeOfWriting), with what the system gives a new file
 // there. Fails, leaving the name as it was and no temporary file, when any
-// step fails (no space left, say).
+// step fails (no space left, say, or the file-size limit passed: the
+// signal that raises is dropped).
 bool write_web_picture(WebPictureFolder& folder, std::string_view name, const std::string& bytes,
                        std::int64_t modified);
 
@@ -84,7 +85,7 @@ bool read_web_picture_whole(const WebPictureFolder& folder, std::string_view nam
 void remove_web_picture(WebPictureFolder& folder, std::string_view name);
 
 // Removes the names among names that are temporary thumbnails of this
-// system's form and that no live run holds.
+// system's form, the running user's own, that no live run holds.
 void remove_abandoned_web_pictures(WebPictureFolder& folder, const FolderListing& names);
 
 #endif

@@ -19,6 +19,7 @@
 #include <map>
 #include <string>
 
+#include "platform/platform_shared.h"
 #include "support/test_support.h"
 
 namespace {
@@ -419,6 +420,29 @@ struct SmallDisk {
 
 }  // namespace
 
+// Under the shell's file-size limit (ulimit -f), a view larger than the
+// limit fails as on a full disk, and its section shows the picture; the
+// signal its write raised never costs the page.
+TEST(FullDisk, AFileSizeLimitCostsAPieceNeverThePage)
+{
+    TempFolder folder("Limited");
+    make_jpeg(folder.path, "large.jpg", 3000, 2000, 1704190830);
+    make_jpeg(folder.path, "small.jpg", 400, 300, 1704190830);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS>\n");
+    Restrictions restrictions;
+    restrictions.file_size_limit = 12 << 10;
+    restrictions.file_size_signal = true;
+    for (int run = 0; run < 2; ++run) {
+        RunResult ran = run_korvel_restricted(folder.path, restrictions);
+        EXPECT_EQ(ran.status, 0) << run;
+        const std::string text = read_file(join_path(folder.path, "index.html"));
+        EXPECT_NE(text.find("<img src='korvel-thumbs/large.jpg'"), std::string::npos) << run;
+        EXPECT_NE(text.find("<img src='large.jpg' border='1'"), std::string::npos) << run;
+        EXPECT_EQ(folder_entries(join_path(folder.path, "korvel-views")), std::vector<std::string>{".korvel-record"});
+    }
+    ASSERT_GT(read_file(join_path(folder.path, "large.jpg")).size(), restrictions.file_size_limit);
+}
+
 TEST(FullDisk, APageThatDoesNotFitKeepsTheOldOne)
 {
     SmallDisk disk("256k");
@@ -505,18 +529,24 @@ TEST(FullDisk, ThumbnailsAndViewsNeverCostThePage)
 // anyone may write, is never used: the cells and sections keep their
 // pictures, and nothing in it is read as a thumbnail or view, written or
 // removed. In a folder of one's own that others may write, a file of
-// theirs is never taken for one.
+// theirs is never taken for one, nor removed, even where its name has the
+// form of a run's leftover, or where the record says the runner's own
+// piece stood.
 TEST_F(Failing, AnotherUsersThumbnailAndViewFoldersAreNotUsed)
 {
     make_jpeg(folder.path, "IMG_10000.jpg", 2000, 1500, 1704190830);
     write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS>\n");
     std::map<std::string, std::vector<std::string>> theirs;
+    std::string leftover = temporary_pattern_of("IMG_10000.jpg");
+    std::uint64_t seed = 1;
+    fill_random_letters(leftover, seed);
     for (const std::string made : {"korvel-thumbs", "korvel-views"}) {
         const std::string where = join_path(folder.path, made);
         std::filesystem::create_directory(where);
         make_file(where, "IMG_10000.jpg", quarters_jpeg(120, 90), 1704190830);
         write_file(join_path(where, "gone.jpg"), read_file(join_path(where, "IMG_10000.jpg")));
-        for (const char* name : {"", "IMG_10000.jpg", "gone.jpg"})
+        write_file(join_path(where, leftover), "theirs");
+        for (const std::string& name : {std::string(), std::string("IMG_10000.jpg"), std::string("gone.jpg"), leftover})
             if (lchown(join_path(where, name).c_str(), 4321, 4321) != 0)
                 GTEST_SKIP() << "cannot give a file to another user here: " << std::strerror(errno);
         ASSERT_EQ(chmod(where.c_str(), 01777), 0);
@@ -529,12 +559,33 @@ TEST_F(Failing, AnotherUsersThumbnailAndViewFoldersAreNotUsed)
         // Now the folder is the runner's own, but others may still write in it.
         ASSERT_EQ(lchown(join_path(folder.path, made).c_str(), 0, 0), 0);
     }
+    auto expect_theirs_kept = [&](const char* step) {
+        EXPECT_EQ(run_korvel(folder.path).status, 0);
+        for (const auto& [made, entries] : theirs) {
+            // Not the runner's to remove.
+            EXPECT_TRUE(file_exists(join_path(folder.path, made + "/gone.jpg"))) << step << made;
+            EXPECT_TRUE(file_exists(join_path(join_path(folder.path, made), leftover))) << step << made;
+            struct stat st;
+            const bool taken = read_file(page).find(made + "/IMG_10000.jpg") != std::string::npos;
+            ASSERT_EQ(lstat(join_path(folder.path, made + "/IMG_10000.jpg").c_str(), &st), 0);
+            EXPECT_TRUE(!taken || st.st_uid == 0) << step << ": another user's file is shown from " << made;
+        }
+    };
+    expect_theirs_kept("in a folder of one's own");
+    // The record names the runner's piece; another user puts a file of
+    // theirs at its name.
+    for (const auto& [made, entries] : theirs) {
+        const std::string piece = join_path(folder.path, made + "/IMG_10000.jpg");
+        ASSERT_EQ(chmod(join_path(folder.path, made).c_str(), 0777), 0);
+        std::filesystem::remove(piece);
+    }
     EXPECT_EQ(run_korvel(folder.path).status, 0);
     for (const auto& [made, entries] : theirs) {
-        EXPECT_TRUE(file_exists(join_path(folder.path, made + "/gone.jpg"))) << made;  // not the runner's to remove
-        struct stat st;
-        const bool taken = read_file(page).find(made + "/IMG_10000.jpg") != std::string::npos;
-        ASSERT_EQ(lstat(join_path(folder.path, made + "/IMG_10000.jpg").c_str(), &st), 0);
-        EXPECT_TRUE(!taken || st.st_uid == 0) << "another user's file is shown from " << made;
+        const std::string piece = join_path(folder.path, made + "/IMG_10000.jpg");
+        const std::string mine = read_file(piece);
+        std::filesystem::remove(piece);
+        write_file(piece, mine);
+        ASSERT_EQ(lchown(piece.c_str(), 4321, 4321), 0);
     }
+    expect_theirs_kept("at the name the record gives");
 }

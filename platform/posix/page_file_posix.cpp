@@ -101,7 +101,11 @@ void remove_if_abandoned(int dir_fd, const char* name)
     int fd = openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return;
-    if (lock_file(fd) == Lock::held && still_named(fd, dir_fd, name))
+    // Only the running user's own: another's file of the same form of name
+    // may be anything of theirs.
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && lock_file(fd) == Lock::held &&
+        still_named(fd, dir_fd, name))
         unlinkat(dir_fd, name, 0);
     close(fd);
 }

@@ -10,8 +10,9 @@
 // unlocked: no cleanup can lock it either, so none removes it.
 bool hold_new_file(int fd, int dir_fd, const char* name);
 
-// Removes the temporary file name in the folder dir_fd if no run holds it.
-// One that cannot be locked may belong to a live run, and stays.
+// Removes the temporary file name in the folder dir_fd if it is a plain
+// file of the running user's own and no run holds it. One that cannot be
+// locked may belong to a live run, and stays; another user's always does.
 void remove_if_abandoned(int dir_fd, const char* name);
 
 #endif

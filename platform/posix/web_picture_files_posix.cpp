@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -53,6 +54,16 @@ bool read_all(int fd, std::size_t most, std::string& bytes)
         got += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+void drop_file_size_signal()
+{
+    sigset_t pending, file_size;
+    sigemptyset(&file_size);
+    sigaddset(&file_size, SIGXFSZ);
+    struct timespec now = {0, 0};
+    if (sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1)
+        sigtimedwait(&file_size, nullptr, &now);
 }
 
 }  // namespace
@@ -148,6 +159,10 @@ bool write_web_picture(WebPictureFolder& folder, std::string_view name, const st
             unlinkat(dir, temporary.c_str(), 0);
         close(fd);
     }
+    // A piece larger than the file-size limit fails as on a full disk: the
+    // signal its write raised, held while the change was, goes with it.
+    if (!written)
+        drop_file_size_signal();
     end_held_change();
     folder.changed = folder.changed || written;
     return written;

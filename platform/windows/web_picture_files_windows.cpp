@@ -232,8 +232,8 @@ void remove_web_picture(WebPictureFolder& folder, std::string_view name)
 void remove_abandoned_web_pictures(WebPictureFolder& folder, const FolderListing& names)
 {
     // A live run's file is open without delete sharing, so it cannot be
-    // deleted, and stays.
+    // deleted, and stays; so does another user's.
     for (const ListedFile& file : names.files)
-        if (is_any_temporary_name(file.name))
+        if (is_any_temporary_name(file.name) && is_own_web_picture(folder, file.name))
             remove_web_picture(folder, file.name);
 }

@@ -102,6 +102,7 @@ function serve(html_type) {
 
 async function check(browser, how, url) {
   const page = await browser.newPage();
+  page.setDefaultTimeout(600000);  // a busy machine may be slow, never wrong
   const dialogs = [];
   const errors = [];
   page.on('dialog', (dialog) => { dialogs.push(dialog.message()); dialog.dismiss(); });

@@ -109,6 +109,7 @@ struct HeldFile {
 // Limits for a run of korvel that is meant to fail.
 struct Restrictions {
     std::uint64_t file_size_limit = 0;  // bytes a file may grow to; 0: no limit
+    bool file_size_signal = false;      // a write past the limit raises SIGXFSZ, as under the shell's ulimit -f
     bool unprivileged = false;          // run as "nobody" when the tests run as root
     unsigned member_of = 0;             // with unprivileged: a group "nobody" is then a member of
     int time_limit_seconds = 0;         // killed (status 128 + 9) when it runs longer; 0: no limit

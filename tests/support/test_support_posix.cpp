@@ -140,7 +140,8 @@ StartedRun start(const char* program, const std::string& folder, const std::vect
         sigprocmask(SIG_SETMASK, &none, nullptr);
         if (restrictions.file_size_limit) {
             // Writes past the limit then fail with EFBIG instead of a signal.
-            signal(SIGXFSZ, SIG_IGN);
+            if (!restrictions.file_size_signal)
+                signal(SIGXFSZ, SIG_IGN);
             struct rlimit limit;
             limit.rlim_cur = limit.rlim_max = restrictions.file_size_limit;
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
