@@ -25,19 +25,26 @@
 #include "platform/folder_listing.h"
 #include "platform/platform_file.h"
 
+// How long a run waits for another that holds the folder (a run over a
+// very large gallery on a slow share) before it goes on without it.
+constexpr long kMostWaitForFolderMs = 10L * 60 * 1000;
+
 struct WebPictureFolder {
-    PlatformFile folder;   // POSIX: the folder, open; Windows: unused
+    PlatformFile folder;   // POSIX: the folder, open and locked; Windows: its lock file, open
     std::string path;      // Windows: the folder's path, with a separator at its end
     bool changed = false;  // a thumbnail was written or removed: the folder is flushed at its close
     bool shared = false;   // others than its owner may write in it, so a file there may be theirs
 };
 
 // Opens the folder name of the current folder, making it as the shell makes
-// a folder when it is not there. Fails when it is no folder, is reached
-// through another user's link, belongs to another user than the running
-// one or root (someone else's folder is never used: in a folder that
-// anyone may write, another user could make it first), or cannot be made
-// or opened.
+// a folder when it is not there, and holds it until it is closed: one run
+// at a time reads and writes its record and pieces, so that no run writes
+// over a newer run's (another run waits for it, as git's wait for
+// index.lock). Fails when it is no folder, is reached through another
+// user's link, belongs to another user than the running one or root
+// (someone else's folder is never used: in a folder that anyone may write,
+// another user could make it first), cannot be made or opened, or another
+// run holds it for longer than kMostWaitForFolderMs.
 bool open_web_picture_folder(WebPictureFolder& folder, const char* name);
 void close_web_picture_folder(WebPictureFolder& folder);
 

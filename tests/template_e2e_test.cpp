@@ -2,9 +2,11 @@
 // byte for byte.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/expected_page.h"
@@ -350,4 +352,31 @@ TEST(TemplatePage, ThumbnailsFollowTheirPictures)
     write_file(join_path(thumbs, ".korvel-record"), "korvel thumbnail record 1\n+ 65536 0 0 0 0 1 1 5 a.jpg\n");
     make_file(thumbs, "a.jpg", recipe_jpeg(120, 90, green), kJan2);  // and a.jpg's thumbnail not the one made
     run_and_expect("with a damaged record", {{"a.jpg", blue}, {"b.jpg", green}, {"c.jpg", red}});
+}
+
+// While another run holds the folder of views (from reading its record to
+// writing it), a run writes nothing there: it waits, then makes what the
+// record, as the other left it, does not hold, and succeeds.
+TEST(TemplatePage, ARunWaitsForAnotherInTheFolderOfViews)
+{
+    TempFolder folder("Trip");
+    const std::string views = join_path(folder.path, "korvel-views");
+    make_jpeg(folder.path, "a.jpg", 2400, 1800, kJan2);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS>\n");
+    std::filesystem::create_directory(std::filesystem::u8path(views));
+    StartedRun run;
+    {
+        HeldFile held(lock_of_folder(views));
+        run = start_korvel(folder.path);
+        bool written = false;
+        for (int waited_ms = 0; waited_ms < 3000 && !written; waited_ms += 10) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            for (const std::string& name : folder_entries(views))
+                written = written || name != ".korvel-lock";
+        }
+        EXPECT_FALSE(written) << "a view written while another run holds the folder";
+    }
+    EXPECT_EQ(wait_for(run).status, 0);
+    EXPECT_TRUE(file_exists(join_path(views, "a.jpg")));
+    EXPECT_NE(read_file(join_path(folder.path, "index.html")).find("<img src='korvel-views/a.jpg'"), std::string::npos);
 }

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -66,6 +67,22 @@ void drop_file_size_signal()
         sigtimedwait(&file_size, nullptr, &now);
 }
 
+// Waits, a few milliseconds at a time, until no other run holds the
+// folder, and holds it. False when another run keeps it past any run's
+// length. A file system that keeps no locks has no other runs told apart:
+// the folder goes on unlocked.
+bool hold_folder(int fd)
+{
+    for (long waited_ms = 0; waited_ms < kMostWaitForFolderMs; waited_ms += 20) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return true;
+        usleep(20000);
+    }
+    return false;
+}
+
 }  // namespace
 
 bool open_web_picture_folder(WebPictureFolder& folder, const char* name)
@@ -87,6 +104,10 @@ bool open_web_picture_folder(WebPictureFolder& folder, const char* name)
     if (fd < 0)
         return false;
     if (fstat(fd, &st) != 0 || (st.st_uid != geteuid() && st.st_uid != 0)) {
+        close(fd);
+        return false;
+    }
+    if (!hold_folder(fd)) {
         close(fd);
         return false;
     }

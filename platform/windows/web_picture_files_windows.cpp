@@ -14,6 +14,7 @@
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr const char* kLockName = ".korvel-lock";
 
 std::wstring path_in(const WebPictureFolder& folder, std::string_view name)
 {
@@ -85,11 +86,28 @@ bool open_web_picture_folder(WebPictureFolder& folder, const char* name)
     // Who else may write there is its access list's business, which is not
     // read: every thumbnail is checked as in a shared folder.
     folder.shared = true;
-    return true;
+    // One run at a time: its lock file, open without sharing, goes with
+    // the last handle, whatever ends the run.
+    const std::wstring lock = path_in(folder, kLockName);
+    for (long waited_ms = 0; waited_ms < kMostWaitForFolderMs; waited_ms += 20) {
+        HANDLE held = CreateFileW(lock.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (held != INVALID_HANDLE_VALUE) {
+            folder.folder.handle = reinterpret_cast<std::intptr_t>(held);
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)
+            break;
+        Sleep(20);
+    }
+    folder.path.clear();
+    return false;
 }
 
 void close_web_picture_folder(WebPictureFolder& folder)
 {
+    close_file(folder.folder);
     folder.path.clear();
 }
 

@@ -96,7 +96,10 @@ struct RunResult {
 RunResult run_korvel(const std::string& folder, const std::vector<std::string>& args = {});
 
 // Holds a file as a running korvel holds its temporary page (a lock on
-// POSIX, open without delete sharing on Windows), until it goes.
+// POSIX, open without delete sharing on Windows), until it goes; or a
+// folder of thumbnails or views, given as lock_of_folder names it, as a
+// running korvel holds it.
+std::string lock_of_folder(const std::string& folder);
 struct HeldFile {
     explicit HeldFile(const std::string& path);
     ~HeldFile();

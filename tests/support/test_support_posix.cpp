@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <fcntl.h>
+#include <cerrno>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -99,9 +100,16 @@ std::vector<std::string> listed_pictures(const std::string& folder)
     return names;
 }
 
+std::string lock_of_folder(const std::string& folder)
+{
+    return folder;
+}
+
 HeldFile::HeldFile(const std::string& path)
 {
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EISDIR)
+        fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0 || flock(fd, LOCK_EX) != 0)
         throw std::runtime_error("cannot hold " + path);
     handle = fd;

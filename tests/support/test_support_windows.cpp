@@ -204,6 +204,11 @@ RunResult run_korvel(const std::string& folder, const std::vector<std::string>& 
     return wait_for(run);
 }
 
+std::string lock_of_folder(const std::string& folder)
+{
+    return join_path(folder, ".korvel-lock");
+}
+
 HeldFile::HeldFile(const std::string& path)
 {
     HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
