@@ -57,21 +57,41 @@ bool is_own_web_picture(const WebPictureFolder& folder, std::string_view name);
 // the largest number when the system cannot say.
 std::uint64_t room_left(const WebPictureFolder& folder);
 
-// Reads the picture name of the current folder whole into bytes. Fails when
-// it is reached through another user's link, is no plain file, is larger
-// than most bytes, or cannot be read.
-bool read_picture(std::string_view name, std::size_t most, std::string& bytes);
+// Who besides its owner may read a picture, as far as korvel can tell:
+// what its pieces may let them read too. Not known where an access list
+// (POSIX: beyond the mode bits) could let others in that the bits do not
+// show; on Windows every piece takes its folder's access list, as the
+// page does, and this says all may.
+struct PictureReaders {
+    bool known = false;
+    bool others = false;  // anyone, through every folder on the way to it
+    bool group = false;   // the members of group_id
+    unsigned group_id = 0;
+};
+
+// For a file every reader of the page may read (the record).
+PictureReaders all_readers();
+
+// Reads the picture name of the current folder whole into bytes, and who
+// may read it. Fails when it is reached through another user's link, is no
+// plain file, is larger than most bytes, or cannot be read.
+bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers);
 
 // For write_web_picture: the file keeps the time it was written at.
 constexpr std::int64_t kTimeOfWriting = INT64_MIN;
 
 // Puts bytes in place as the file name in the folder, last written at
 // modified (or kTimeOfWriting), with what the system gives a new file
-// there. Fails, leaving the name as it was and no temporary file, when any
-// step fails (no space left, say, or the file-size limit passed: the
-// signal that raises is dropped).
+// there, less what would let anyone read it who is not among readers. Fails, leaving the name as it was and no
+// temporary file, when any step fails (no space left, say, or the file-size limit passed: the signal that raises
+// is dropped).
 bool write_web_picture(WebPictureFolder& folder, std::string_view name, const std::string& bytes,
-                       std::int64_t modified);
+                       std::int64_t modified, const PictureReaders& readers);
+
+// Takes from the file name in the folder, the running user's own, what
+// would let anyone read it who is not among readers (its picture was made
+// private since). Fails when that cannot be done.
+bool limit_web_picture_readers(WebPictureFolder& folder, std::string_view name, const PictureReaders& readers);
 
 // The names in the folder (sizes and times not looked up); fails when it
 // cannot be read to its end.

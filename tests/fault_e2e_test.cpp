@@ -589,3 +589,39 @@ TEST_F(Failing, AnotherUsersThumbnailAndViewFoldersAreNotUsed)
     }
     expect_theirs_kept("at the name the record gives");
 }
+
+// A piece is never readable by anyone who cannot read its picture: a
+// picture kept private, one reached through a link of one's own into a
+// folder only its owner may enter, and one made private after its pieces
+// were made; a public one's pieces get what the shell gives a new file.
+TEST(OtherUsers, PrivatePicturesStayPrivate)
+{
+    TempFolder folder("Album");
+    const std::string hidden = join_path(folder.root, "hidden");
+    std::filesystem::create_directory(hidden);
+    ASSERT_EQ(chmod(folder.root.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(hidden.c_str(), 0700), 0);
+    make_jpeg(hidden, "target.jpg", 2400, 1800, 1704190830);
+    ASSERT_EQ(chmod(join_path(hidden, "target.jpg").c_str(), 0644), 0);
+    ASSERT_EQ(symlink(join_path(hidden, "target.jpg").c_str(), join_path(folder.path, "linked.jpg").c_str()), 0);
+    for (const char* name : {"private.jpg", "public.jpg", "later.jpg"})
+        make_jpeg(folder.path, name, 2400, 1800, 1704190830);
+    ASSERT_EQ(chmod(join_path(folder.path, "private.jpg").c_str(), 0600), 0);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS>\n");
+    const mode_t mask = umask(022);
+    umask(mask);
+    const mode_t shell = 0666 & ~mask;
+    auto expect_modes = [&](const char* step, std::map<std::string, mode_t> modes) {
+        ASSERT_EQ(run_korvel(folder.path).status, 0) << step;
+        for (const std::string made : {"korvel-thumbs", "korvel-views"})
+            for (const auto& [name, mode] : modes) {
+                struct stat st;
+                ASSERT_EQ(lstat(join_path(folder.path, made + "/" + name).c_str(), &st), 0) << step << name;
+                EXPECT_EQ(st.st_mode & 0777, mode) << step << ": " << made << "/" << name;
+            }
+    };
+    expect_modes("first", {{"private.jpg", shell & 0700}, {"linked.jpg", shell & 0700},
+                           {"public.jpg", shell}, {"later.jpg", shell}});
+    ASSERT_EQ(chmod(join_path(folder.path, "later.jpg").c_str(), 0640), 0);
+    expect_modes("made private since", {{"later.jpg", shell & 0770}, {"public.jpg", shell}});
+}

@@ -28,7 +28,9 @@ struct Shared {
 void look_at_one(const ImageFile& image, const Wanted& wanted, const char* const* marks, std::string& picture,
                  Result& result)
 {
-    if (!read_picture(image.name, kPictureMostBytes, picture))
+    // A picture whose readers korvel cannot tell gets no piece that could
+    // let others see it: it is shown as itself, and looked at again.
+    if (!read_picture(image.name, kPictureMostBytes, picture, result.readers) || !result.readers.known)
         return;
     result.entry = entry_for(image, content_hash(picture));
     bool order[kKinds] = {};

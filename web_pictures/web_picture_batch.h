@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pagewriter/image_listing.h"
+#include "platform/web_picture_files.h"
 #include "web_pictures/web_picture_record.h"
 
 // The kinds korvel makes of a picture: its thumbnail for the table, its
@@ -40,7 +41,7 @@ struct Wanted {
 
 // What came of it.
 enum class Outcome {
-    unread,     // the picture could not be read, or memory ran out: nothing known
+    unread,     // the picture could not be read, memory ran out, or who may read it is not known: nothing known
     same,       // its content is the expected entry's: that entry holds, with the picture's time and stamp now
     made,       // a new piece, in bytes
     makes_none  // the picture makes none of this kind (damaged, too small, shows itself ...)
@@ -53,6 +54,7 @@ struct Piece {
 
 struct Result {
     RecordEntry entry;       // the picture now, for the record, unless unread; made is unset
+    PictureReaders readers;  // who may read it, and so its pieces
     Piece pieces[kKinds];    // of each kind wanted
     bool made[kKinds] = {};  // the record's made for each kind wanted
 };

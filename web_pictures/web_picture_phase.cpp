@@ -137,9 +137,12 @@ void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wan
             if (piece.outcome == Outcome::made) {
                 // The page comes first: nothing takes the room it needs.
                 if (!leaves_room_for_page(room_left(made.folder), room_needed, piece.bytes.size()) ||
-                    !write_web_picture(made.folder, image.name, piece.bytes, image.modified))
+                    !write_web_picture(made.folder, image.name, piece.bytes, image.modified, result.readers))
                     continue;
                 made.made.push_back(i);
+            } else if (piece.outcome == Outcome::same && result.made[kind] &&
+                       !limit_web_picture_readers(made.folder, image.name, result.readers)) {
+                continue;  // the picture was made private, and its piece cannot follow
             }
             made.record_changed = true;
             if (piece.outcome == Outcome::same && result.made[kind])
@@ -215,7 +218,7 @@ void finish_web_pictures(const ImageList& images, WebPictureWork& work, bool pag
             if (made.in_record[i])
                 entries.push_back(made.record[i]);
         if (made.record_changed || entries.size() != made.old.size())
-            write_web_picture(made.folder, kRecordName, record_bytes(entries), kTimeOfWriting);
+            write_web_picture(made.folder, kRecordName, record_bytes(entries), kTimeOfWriting, all_readers());
         if (page_in_place && made.decided)
             remove_stale_pictures(made.folder, made.listed, made.current_in_listing, images, kind, kMarks[kind]);
         close_web_picture_folder(made.folder);

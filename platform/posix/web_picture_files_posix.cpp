@@ -3,6 +3,7 @@
 // following a link.
 #include "platform/web_picture_files.h"
 
+#include <acl/libacl.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -65,6 +66,55 @@ void drop_file_size_signal()
     struct timespec now = {0, 0};
     if (sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1)
         sigtimedwait(&file_size, nullptr, &now);
+}
+
+// The mode bits a piece may keep, of a file in group group_id: those for
+// group and others only where they may read its picture (and write it,
+// which would let them change what the page shows, never more than that).
+mode_t readable_mode(const PictureReaders& readers, gid_t group_id)
+{
+    mode_t mode = S_IRWXU | S_ISUID | S_ISGID | S_ISVTX;
+    if (readers.others)
+        mode |= S_IRWXG | S_IRWXO;
+    else if (readers.group && readers.group_id == static_cast<unsigned>(group_id))
+        mode |= S_IRWXG;
+    return mode;
+}
+
+// Takes from the new file fd what its readers may not have, before a byte
+// is in it. An access list it took from its folder's default follows the
+// mode's group bits (its mask) and others' bits.
+bool limit_readers(int fd, const PictureReaders& readers)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        return false;
+    const mode_t mode = st.st_mode & 07777, allowed = mode & readable_mode(readers, st.st_gid);
+    return allowed == mode || fchmod(fd, allowed) == 0;
+}
+
+// True when anyone may pass through every folder from the root down to
+// folder (an O_PATH descriptor), and so reach what is in it.
+bool searchable_by_others(int folder)
+{
+    int at = fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    for (int depth = 0; at >= 0 && depth < 4096; ++depth) {
+        struct stat here, up;
+        int parent = openat(at, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const bool passable = fstat(at, &here) == 0 && (here.st_mode & S_IXOTH);
+        const bool root =
+            parent >= 0 && fstat(parent, &up) == 0 && up.st_dev == here.st_dev && up.st_ino == here.st_ino;
+        close(at);
+        at = parent;
+        if (!passable || root) {
+            if (at >= 0)
+                close(at);
+            return passable && root;
+        }
+    }
+    if (at >= 0)
+        close(at);
+    return false;
 }
 
 // Waits, a few milliseconds at a time, until no other run holds the
@@ -138,8 +188,16 @@ std::uint64_t room_left(const WebPictureFolder& folder)
     return static_cast<std::uint64_t>(sv.f_bavail) * sv.f_frsize;
 }
 
-bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
+PictureReaders all_readers()
 {
+    PictureReaders readers;
+    readers.known = readers.others = readers.group = true;
+    return readers;
+}
+
+bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
+{
+    readers = PictureReaders();
     WalkedPath walked;
     if (walk_own_links(std::string(name).c_str(), walked) != Walk::found) {
         if (walked.folder >= 0)
@@ -147,16 +205,26 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
         return false;
     }
     int fd = openat(walked.folder, walked.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    // Through a link the picture may stand in a folder others cannot
+    // enter, which the gallery's folder does not show.
+    const bool reached = !walked.through_links || searchable_by_others(walked.folder);
     close(walked.folder);
     if (fd < 0)
         return false;
     bool read = read_all(fd, most, bytes);
+    struct stat st;
+    if (read && fstat(fd, &st) == 0 && acl_extended_fd(fd) == 0) {
+        readers.known = true;
+        readers.others = reached && (st.st_mode & S_IROTH);
+        readers.group = readers.others || (!walked.through_links && (st.st_mode & S_IRGRP));
+        readers.group_id = static_cast<unsigned>(st.st_gid);
+    }
     close(fd);
     return read;
 }
 
 bool write_web_picture(WebPictureFolder& folder, std::string_view name, const std::string& bytes,
-                       std::int64_t modified)
+                       std::int64_t modified, const PictureReaders& readers)
 {
     const std::string target(name);
     std::string temporary = temporary_pattern_of(target);
@@ -172,8 +240,8 @@ bool write_web_picture(WebPictureFolder& folder, std::string_view name, const st
     // waits for it, and finds no temporary file.
     begin_held_change();
     int fd = openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
-    bool written = fd >= 0 && hold_new_file(fd, dir, temporary.c_str()) && write_all(fd, bytes) &&
-                   futimens(fd, times) == 0 && fsync(fd) == 0 &&
+    bool written = fd >= 0 && hold_new_file(fd, dir, temporary.c_str()) && limit_readers(fd, readers) &&
+                   write_all(fd, bytes) && futimens(fd, times) == 0 && fsync(fd) == 0 &&
                    renameat(dir, temporary.c_str(), dir, target.c_str()) == 0;
     if (fd >= 0) {
         if (!written)
@@ -210,6 +278,18 @@ int open_own(const WebPictureFolder& folder, std::string_view name, struct stat&
 }
 
 }  // namespace
+
+bool limit_web_picture_readers(WebPictureFolder& folder, std::string_view name, const PictureReaders& readers)
+{
+    struct stat st;
+    int fd = open_own(folder, name, st);
+    if (fd < 0)
+        return false;
+    const mode_t mode = st.st_mode & 07777, allowed = mode & readable_mode(readers, st.st_gid);
+    const bool limited = allowed == mode || fchmod(fd, allowed) == 0;
+    close(fd);
+    return limited;
+}
 
 bool read_web_picture_start(const WebPictureFolder& folder, std::string_view name, std::size_t most,
                             std::string& bytes)

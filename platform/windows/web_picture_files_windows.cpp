@@ -149,8 +149,17 @@ std::uint64_t room_left(const WebPictureFolder& folder)
     return available.QuadPart;
 }
 
-bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
+PictureReaders all_readers()
 {
+    PictureReaders readers;
+    readers.known = readers.others = readers.group = true;
+    return readers;
+}
+
+bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
+{
+    // Each piece takes its folder's access list, as the page does.
+    readers = all_readers();
     const std::wstring path = wide(std::string(name));
     if (is_others_link(path))
         return false;
@@ -163,8 +172,9 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes)
 }
 
 bool write_web_picture(WebPictureFolder& folder, std::string_view name, const std::string& bytes,
-                       std::int64_t modified)
+                       std::int64_t modified, const PictureReaders& readers)
 {
+    (void)readers;  // each piece takes its folder's access list
     std::string temporary = temporary_pattern_of(folder.path + std::string(name));
     std::uint64_t seed = random_seed();
     fill_random_letters(temporary, seed);
@@ -245,6 +255,14 @@ void remove_web_picture(WebPictureFolder& folder, std::string_view name)
 {
     if (DeleteFileW(path_in(folder, name).c_str()))
         folder.changed = true;
+}
+
+bool limit_web_picture_readers(WebPictureFolder& folder, std::string_view name, const PictureReaders& readers)
+{
+    (void)folder;
+    (void)name;
+    (void)readers;
+    return true;
 }
 
 void remove_abandoned_web_pictures(WebPictureFolder& folder, const FolderListing& names)
