@@ -8,6 +8,7 @@
 
 #include "platform/helper_threads.h"
 #include "platform/web_picture_files.h"
+#include "web_pictures/memory_budget.h"
 #include "web_pictures/web_picture_image.h"
 
 namespace {
@@ -18,6 +19,7 @@ constexpr std::size_t kPictureMostBytes = 64u << 20;
 constexpr unsigned kMostThreads = 16;
 
 struct Shared {
+    MemoryBudget budget;
     const ImageList* images = nullptr;
     const std::vector<Wanted>* wanted = nullptr;
     const char* const* marks = nullptr;
@@ -25,12 +27,15 @@ struct Shared {
     std::atomic<std::size_t> next{0};
 };
 
-void look_at_one(const ImageFile& image, const Wanted& wanted, const char* const* marks, std::string& picture,
-                 Result& result)
+void look_at_bytes(const ImageFile& image, const Wanted& wanted, const char* const* marks, MemoryBudget& budget,
+                   std::string& picture, Result& result)
 {
     // A picture whose readers korvel cannot tell gets no piece that could
     // let others see it: it is shown as itself, and looked at again.
-    if (!read_picture(image.name, kPictureMostBytes, picture, result.readers) || !result.readers.known)
+    // One grown since it was listed is looked at next time, when its size
+    // is known to the budget.
+    if (!read_picture(image.name, static_cast<std::size_t>(image.size), picture, result.readers) ||
+        !result.readers.known)
         return;
     result.entry = entry_for(image, content_hash(picture));
     bool order[kKinds] = {};
@@ -52,6 +57,7 @@ void look_at_one(const ImageFile& image, const Wanted& wanted, const char* const
     WebPictureOrder what;
     what.thumbnail = order[kThumbnails];
     what.view = order[kViews];
+    what.budget = &budget;
     what.thumbnail_comment = marks[kThumbnails];
     what.view_comment = marks[kViews];
     WebPictures made;
@@ -69,9 +75,28 @@ void look_at_one(const ImageFile& image, const Wanted& wanted, const char* const
     }
 }
 
+void look_at_one(const ImageFile& image, const Wanted& wanted, const char* const* marks, MemoryBudget& budget,
+                 Result& result)
+{
+    // The picture's bytes, for as long as they are held.
+    if (image.size > kPictureMostBytes)
+        return;
+    const std::size_t bytes = static_cast<std::size_t>(image.size);
+    take_memory(budget, bytes, false);
+    std::string picture;
+    try {
+        look_at_bytes(image, wanted, marks, budget, picture, result);
+    } catch (...) {
+        picture = std::string();
+        give_back_memory(budget, bytes, false);
+        throw;
+    }
+    picture = std::string();
+    give_back_memory(budget, bytes, false);
+}
+
 void look_at_some(Shared& shared)
 {
-    std::string picture;
     for (;;) {
         std::size_t i = shared.next.fetch_add(1, std::memory_order_relaxed);
         if (i >= shared.wanted->size())
@@ -79,7 +104,7 @@ void look_at_some(Shared& shared)
         Result& result = (*shared.results)[i];
         const Wanted& wanted = (*shared.wanted)[i];
         try {
-            look_at_one(shared.images->files[wanted.image], wanted, shared.marks, picture, result);
+            look_at_one(shared.images->files[wanted.image], wanted, shared.marks, shared.budget, result);
         } catch (...) {
             // No memory, in a thread that must not throw: nothing known.
             result = Result();

@@ -10,6 +10,7 @@
 
 #include "pagewriter/image_entries.h"
 #include "web_pictures/jpeg_codec.h"
+#include "web_pictures/memory_budget.h"
 #include "web_pictures/resample.h"
 #include "web_pictures/upright.h"
 
@@ -67,15 +68,53 @@ bool stored_view_size_of(const JpegHeader& header, unsigned& width, unsigned& he
 // Decodes at the smallest scale the library offers that still leaves width
 // by height: a camera's picture decodes at 1/8 for a thumbnail, at 1/2 for
 // a view.
-bool decode_for(const unsigned char* data, std::size_t size, const JpegHeader& header, unsigned width,
-                unsigned height, Pixels& decoded)
+unsigned scale_for(const JpegHeader& header, unsigned width, unsigned height)
 {
     unsigned denominator = 8;
     for (; denominator > 1; denominator /= 2) {
-        scaled_size(header, denominator, decoded.width, decoded.height);
-        if (decoded.width >= width && decoded.height >= height)
+        unsigned scaled_width = 0, scaled_height = 0;
+        scaled_size(header, denominator, scaled_width, scaled_height);
+        if (scaled_width >= width && scaled_height >= height)
             break;
     }
+    return denominator;
+}
+
+// What making the pieces holds at most besides the picture's bytes: the
+// decoded pixels, and for a view, beside them, the reduction's first pass
+// and its turn over the diagonal; then the second pass and its turn.
+std::size_t working_bytes(const JpegHeader& header, unsigned width, unsigned height, bool view)
+{
+    unsigned decoded_width = 0, decoded_height = 0;
+    scaled_size(header, scale_for(header, width, height), decoded_width, decoded_height);
+    const std::size_t decoded = std::size_t{decoded_width} * decoded_height * 3;
+    const std::size_t first_pass = std::size_t{decoded_width} * height * 3;
+    const std::size_t reduced = std::size_t{width} * height * 3;
+    return decoded + (view ? 2 * first_pass + 2 * reduced : 0) + (1u << 20);
+}
+
+// Holds memory of the run's budget while it lives (none without a budget).
+struct TakenMemory {
+    MemoryBudget* budget;
+    std::size_t bytes;
+    TakenMemory(MemoryBudget* budget, std::size_t bytes) : budget(budget), bytes(bytes)
+    {
+        if (budget)
+            take_memory(*budget, bytes, true);
+    }
+    ~TakenMemory()
+    {
+        if (budget)
+            give_back_memory(*budget, bytes, true);
+    }
+    TakenMemory(const TakenMemory&) = delete;
+    TakenMemory& operator=(const TakenMemory&) = delete;
+};
+
+bool decode_for(const unsigned char* data, std::size_t size, const JpegHeader& header, unsigned width,
+                unsigned height, Pixels& decoded)
+{
+    const unsigned denominator = scale_for(header, width, height);
     scaled_size(header, denominator, decoded.width, decoded.height);
     const std::size_t bytes = std::size_t{decoded.width} * decoded.height * 3;
     if (bytes > kDecodingMostBytes)
@@ -122,6 +161,10 @@ void make_from_header(const unsigned char* data, std::size_t size, const JpegHea
     unsigned thumbnail_width = 0, thumbnail_height = 0, view_width = 0, view_height = 0;
     const bool thumbnail = order.thumbnail && thumbnail_size_of(header, thumbnail_width, thumbnail_height);
     const bool view = order.view && stored_view_size_of(header, view_width, view_height);
+    if (!view && !thumbnail)
+        return;
+    const TakenMemory taken(order.budget, view ? working_bytes(header, view_width, view_height, true)
+                                               : working_bytes(header, thumbnail_width, thumbnail_height, false));
     Pixels decoded;
     if (view) {
         if (!decode_for(data, size, header, view_width, view_height, decoded))

@@ -29,8 +29,12 @@ struct ShownSize {
     unsigned height = 0;
 };
 
-// What to make, each marked with its comment.
+struct MemoryBudget;
+
+// What to make, each marked with its comment; what decoding and reducing
+// takes comes from budget, where there is one (memory_budget.h).
 struct WebPictureOrder {
+    MemoryBudget* budget = nullptr;
     bool thumbnail = false;
     bool view = false;
     const char* thumbnail_comment = "";
