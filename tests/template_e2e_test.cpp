@@ -140,7 +140,8 @@ TEST(TemplatePage, TemplateAndNoPictures)
 }
 
 // THUMBS: the table shows thumbnails, made once and kept up to date; a
-// picture that makes none keeps itself, and a user's own files stay. Each
+// picture that makes none keeps itself, and a user's own files stay, at a
+// picture's name too. Each
 // picture whose size is known is drawn at it, its section at half its
 // pixels and no wider than the screen, its thumbnail 60 wide.
 TEST(TemplatePage, ThumbnailsMadeOnce)
@@ -151,8 +152,13 @@ TEST(TemplatePage, ThumbnailsMadeOnce)
         make_jpeg(folder.path, name, 400, 300, kJan2);
     make_file(folder.path, "broken.jpg", "not a picture", kJan2);
     write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n");
+    make_jpeg(folder.path, "d.jpg", 400, 300, kJan2);
+    std::filesystem::create_directory(std::filesystem::u8path(thumbs));
+    make_jpeg(thumbs, "d.jpg", 60, 45, kJan2);  // the user's own, at a picture's name
+    const std::string users = read_file(join_path(thumbs, "d.jpg"));
     ASSERT_EQ(run_korvel(folder.path).status, 0);
     const std::string page = read_file(join_path(folder.path, "index.html"));
+    EXPECT_EQ(page.find("korvel-thumbs/d.jpg"), std::string::npos);
     EXPECT_NE(page.find("<a href='#1'><img src='korvel-thumbs/a.jpg' alt='a' border='0' width='60' height='45'>"),
               std::string::npos);
     EXPECT_NE(page.find("<img src='broken.jpg' alt='broken' border='0' width='60'>"), std::string::npos);
@@ -160,7 +166,7 @@ TEST(TemplatePage, ThumbnailsMadeOnce)
                         "style='max-width:100%;height:auto'></a>"),
               std::string::npos);
     EXPECT_NE(page.find("<img src='broken.jpg' border='1' align='top absmiddle'></a>"), std::string::npos);
-    EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{".korvel-record", "a.jpg", "b.jpg", "c.jpg"}));
+    EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{".korvel-record", "a.jpg", "b.jpg", "c.jpg", "d.jpg"}));
     const std::string c = read_file(join_path(thumbs, "c.jpg"));
 
     make_file(thumbs, "a.jpg", "current, so never rewritten", kJan2);
@@ -170,8 +176,10 @@ TEST(TemplatePage, ThumbnailsMadeOnce)
     std::filesystem::remove(std::filesystem::u8path(join_path(folder.path, "b.jpg")));
     make_jpeg(folder.path, "c.jpg", 300, 400, kJan2 + 60);
     ASSERT_EQ(run_korvel(folder.path).status, 0);
-    EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{".korvel-record", "a.jpg", "c.jpg", "notes.txt", "own.jpg"}));
+    EXPECT_EQ(folder_entries(thumbs),
+              (std::vector<std::string>{".korvel-record", "a.jpg", "c.jpg", "d.jpg", "notes.txt", "own.jpg"}));
     EXPECT_EQ(read_file(join_path(thumbs, "a.jpg")), "current, so never rewritten");
+    EXPECT_EQ(read_file(join_path(thumbs, "d.jpg")), users);
     EXPECT_NE(read_file(join_path(thumbs, "c.jpg")), c);
     const std::string again = read_file(join_path(folder.path, "index.html"));
     EXPECT_NE(again.find("<img src='korvel-thumbs/a.jpg' alt='a' border='0' width='60' height='45'>"), std::string::npos);

@@ -33,6 +33,12 @@ bool carries_mark(const std::string& start, std::string_view mark)
 
 }  // namespace
 
+bool is_marked_piece(const WebPictureFolder& folder, std::string_view name, const char* mark)
+{
+    std::string start;
+    return read_web_picture_start(folder, name, 512, start) && carries_mark(start, mark);
+}
+
 void remove_stale_pictures(WebPictureFolder& folder, const FolderListing& names, std::size_t current,
                            const ImageList& images, std::size_t kind, const char* mark)
 {
@@ -47,9 +53,7 @@ void remove_stale_pictures(WebPictureFolder& folder, const FolderListing& names,
     for (const ImageFile& image : images.files)
         if (is_in_place(image, kind))
             in_place.insert(image.name);
-    std::string start;
     for (const ListedFile& file : names.files)
-        if (file.name != kRecordName && in_place.count(file.name) == 0 &&
-            read_web_picture_start(folder, file.name, 512, start) && carries_mark(start, mark))
+        if (file.name != kRecordName && in_place.count(file.name) == 0 && is_marked_piece(folder, file.name, mark))
             remove_web_picture(folder, file.name);
 }

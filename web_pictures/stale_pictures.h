@@ -5,10 +5,15 @@
 #define KORVEL_WEB_PICTURES_STALE_PICTURES_H
 
 #include <cstddef>
+#include <string_view>
 
 #include "pagewriter/image_listing.h"
 #include "platform/web_picture_files.h"
 #include "web_pictures/web_picture_batch.h"
+
+// True when name in folder is a piece korvel made: the running user's own,
+// with mark as its comment among its first markers (read that far only).
+bool is_marked_piece(const WebPictureFolder& folder, std::string_view name, const char* mark);
 
 // Removes from folder, whose names were listed before this run made
 // anything in it (so what it made is not among them), the temporary files

@@ -80,9 +80,9 @@ std::vector<Wanted> begin_kind(ImageList& images, MadeFolder& work, std::size_t 
     work.in_use = true;
     if (!list_web_picture_folder(work.folder, work.listed))
         return {};  // nothing can be told in place: every picture keeps its own
-    NameSet present(work.listed.files.size() * 2);
+    work.present.reserve(work.listed.files.size() * 2);
     for (const ListedFile& file : work.listed.files)
-        present.insert(file.name);
+        work.present.insert(file.name);
     std::int64_t record_written = INT64_MIN;
     if (!read_web_picture_whole(work.folder, kRecordName, kRecordMostBytes, work.old_record, record_written) ||
         !read_record(work.old_record, work.old))
@@ -90,7 +90,7 @@ std::vector<Wanted> begin_kind(ImageList& images, MadeFolder& work, std::size_t 
     work.record.assign(images.files.size(), RecordEntry());
     work.in_record.assign(images.files.size(), 0);
     work.decided = true;
-    return decide(images, work, kind, record_written, present);
+    return decide(images, work, kind, record_written, work.present);
 }
 
 // The two kinds' wanted pictures, each in the pictures' order, as one list:
@@ -135,6 +135,10 @@ void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wan
             image.shown_width = result.entry.width;
             image.shown_height = result.entry.height;
             if (piece.outcome == Outcome::made) {
+                // A file at its name that korvel did not make is the user's
+                // own (or another's): it stays, and the picture shows itself.
+                if (made.present.count(image.name) != 0 && !is_marked_piece(made.folder, image.name, kMarks[kind]))
+                    continue;
                 // The page comes first: nothing takes the room it needs.
                 if (!leaves_room_for_page(room_left(made.folder), room_needed, piece.bytes.size()) ||
                     !write_web_picture(made.folder, image.name, piece.bytes, image.modified, result.readers))

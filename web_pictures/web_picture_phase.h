@@ -16,6 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "pagewriter/image_listing.h"
@@ -33,9 +35,10 @@ struct MadeFolder {
     std::vector<RecordEntry> old;     // its entries
     std::vector<RecordEntry> record;  // the record from now on, one entry a picture (known: in_record)
     std::vector<unsigned char> in_record;
-    std::vector<std::size_t> made;       // the pictures whose pieces this run wrote
-    FolderListing listed;                // the folder's names as the run found them
-    std::size_t current_in_listing = 0;  // how many of them are current pieces
+    std::vector<std::size_t> made;                 // the pictures whose pieces this run wrote
+    FolderListing listed;                          // the folder's names as the run found them
+    std::unordered_set<std::string_view> present;  // the same, to look up
+    std::size_t current_in_listing = 0;            // how many of them are current pieces
     // The record says something new, or some picture's content was
     // compared (then it is written anew, so that its time moves past
     // theirs).
@@ -63,7 +66,8 @@ bool leaves_room_for_page(std::uint64_t room_left, std::uint64_t page_room, std:
 // the table, one without a view keeps it in its section, and so does
 // every one when a folder cannot be used (it is another user's, say).
 // None is written once the disk has no more room left than the page
-// needs, with a margin. Memory stays bounded: the pictures are made in
+// needs, with a margin, nor over a file at its name that korvel did not
+// make (the user's own stays, and its picture shows itself). Memory stays bounded: the pictures are made in
 // batches, each thread holding one picture at a time.
 void make_web_pictures(ImageList& images, WebPictureWork& work, bool thumbnails, bool views);
 
