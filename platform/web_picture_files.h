@@ -108,6 +108,11 @@ bool read_web_picture_start(const WebPictureFolder& folder, std::string_view nam
 bool read_web_picture_whole(const WebPictureFolder& folder, std::string_view name, std::size_t most,
                             std::string& bytes, std::int64_t& modified);
 
+// True when names a and b in the folder are one file, as on a file system
+// that ignores case ("IMG_1.JPG" and "img_1.jpg"); false when either is
+// not there. Links are not followed.
+bool same_web_picture(const WebPictureFolder& folder, std::string_view a, std::string_view b);
+
 // Removes name from the folder; nothing is reported.
 void remove_web_picture(WebPictureFolder& folder, std::string_view name);
 

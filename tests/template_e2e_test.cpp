@@ -312,8 +312,8 @@ TEST(TemplatePage, ThumbnailsAndViewsOfProgressivePictures)
 // Each cell shows its own picture's thumbnail, and each section its view,
 // whatever was done to the pictures between two runs with times that
 // cannot tell: rewritten within the same second, swapped by name, copied
-// over one another with the old time kept; and a damaged record only
-// costs making them again.
+// over one another with the old time kept, renamed only in case; and a
+// damaged record only costs making them again.
 TEST(TemplatePage, ThumbnailsFollowTheirPictures)
 {
     TempFolder folder("Trip");
@@ -358,8 +358,14 @@ TEST(TemplatePage, ThumbnailsFollowTheirPictures)
     run_and_expect("copied over", {{"b.jpg", green}, {"c.jpg", red}});
 
     write_file(join_path(thumbs, ".korvel-record"), "korvel thumbnail record 1\n+ 65536 0 0 0 0 1 1 5 a.jpg\n");
-    make_file(thumbs, "a.jpg", recipe_jpeg(120, 90, green), kJan2);  // and a.jpg's thumbnail not the one made
+    make_file(thumbs, "a.jpg", read_file(join_path(thumbs, "b.jpg")), kJan2);  // and a.jpg's thumbnail b.jpg's
     run_and_expect("with a damaged record", {{"a.jpg", blue}, {"b.jpg", green}, {"c.jpg", red}});
+
+    // Where the file system ignores case (NTFS, FAT, SMB), the old name is
+    // the new one's file, and never removed as stale.
+    std::filesystem::rename(std::filesystem::u8path(join_path(folder.path, "b.jpg")),
+                            std::filesystem::u8path(join_path(folder.path, "B.JPG")));
+    run_and_expect("renamed only in case", {{"B.JPG", green}, {"c.jpg", red}});
 }
 
 // While another run holds the folder of views (from reading its record to

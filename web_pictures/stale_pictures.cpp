@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "web_pictures/web_picture_record.h"
@@ -31,6 +32,34 @@ bool carries_mark(const std::string& start, std::string_view mark)
     return false;
 }
 
+// A name as a file system that ignores case might take it: ASCII letters
+// in one case, and each byte beyond ASCII alike, so that names that may
+// differ only in the case of other letters meet too (their bytes then
+// differ, their number mostly not).
+std::string folded(std::string_view name)
+{
+    std::string fold(name);
+    for (char& c : fold)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        else if (static_cast<unsigned char>(c) >= 0x80)
+            c = '\x80';
+    return fold;
+}
+
+// True when the file system takes name for the name of a piece in place
+// (it ignores case, and the picture was renamed only in case): that file
+// is current, whatever name the folder lists it under.
+bool names_a_piece_in_place(const WebPictureFolder& folder, std::string_view name,
+                            const std::unordered_multimap<std::string, std::string_view>& folded_in_place)
+{
+    const auto [from, to] = folded_in_place.equal_range(folded(name));
+    for (auto at = from; at != to; ++at)
+        if (same_web_picture(folder, name, at->second))
+            return true;
+    return false;
+}
+
 }  // namespace
 
 bool is_marked_piece(const WebPictureFolder& folder, std::string_view name, const char* mark)
@@ -50,10 +79,15 @@ void remove_stale_pictures(WebPictureFolder& folder, const FolderListing& names,
         return;
     remove_abandoned_web_pictures(folder, names);
     std::unordered_set<std::string_view> in_place;
+    std::unordered_multimap<std::string, std::string_view> folded_in_place;
     for (const ImageFile& image : images.files)
-        if (is_in_place(image, kind))
+        if (is_in_place(image, kind)) {
             in_place.insert(image.name);
+            folded_in_place.emplace(folded(image.name), image.name);
+        }
     for (const ListedFile& file : names.files)
-        if (file.name != kRecordName && in_place.count(file.name) == 0 && is_marked_piece(folder, file.name, mark))
+        if (file.name != kRecordName && in_place.count(file.name) == 0 &&
+            !names_a_piece_in_place(folder, file.name, folded_in_place) &&
+            is_marked_piece(folder, file.name, mark))
             remove_web_picture(folder, file.name);
 }

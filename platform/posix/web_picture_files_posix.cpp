@@ -318,6 +318,14 @@ bool read_web_picture_whole(const WebPictureFolder& folder, std::string_view nam
     return read;
 }
 
+bool same_web_picture(const WebPictureFolder& folder, std::string_view a, std::string_view b)
+{
+    struct stat first, second;
+    return fstatat(folder_of(folder), std::string(a).c_str(), &first, AT_SYMLINK_NOFOLLOW) == 0 &&
+           fstatat(folder_of(folder), std::string(b).c_str(), &second, AT_SYMLINK_NOFOLLOW) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 void remove_web_picture(WebPictureFolder& folder, std::string_view name)
 {
     if (unlinkat(folder_of(folder), std::string(name).c_str(), 0) == 0)

@@ -251,6 +251,25 @@ bool read_web_picture_whole(const WebPictureFolder& folder, std::string_view nam
     return read;
 }
 
+bool same_web_picture(const WebPictureFolder& folder, std::string_view a, std::string_view b)
+{
+    BY_HANDLE_FILE_INFORMATION info[2];
+    const std::string_view names[2] = {a, b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE file =
+            CreateFileW(path_in(folder, names[i]).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        const bool got = GetFileInformationByHandle(file, &info[i]) != 0;
+        CloseHandle(file);
+        if (!got)
+            return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 void remove_web_picture(WebPictureFolder& folder, std::string_view name)
 {
     if (DeleteFileW(path_in(folder, name).c_str()))
