@@ -7,7 +7,7 @@
 #define KORVEL_PLATFORM_MEMORY_REUSE_H
 
 // Keeps blocks of up to most_bytes, once freed, in the process for the
-// next ones of their size, in two heaps whatever the number of threads.
+// next ones of their size, in one heap whatever the number of threads.
 // POSIX with the GNU C library: its allocator's thresholds for mapping and
 // trimming, and its number of heaps; elsewhere, nothing.
 void reuse_freed_memory(unsigned long most_bytes);

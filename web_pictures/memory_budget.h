@@ -13,8 +13,9 @@
 
 // What the threads of a run may hold at once, beyond one decoding: a
 // camera's picture of 24 megapixels takes about 12 MB for a thumbnail
-// alone and 50 MB for a view too; one of 12 megapixels, 36 MB.
-constexpr std::size_t kRunMemoryBudget = 80u << 20;
+// alone and 30 MB for a view too; one of 12 megapixels, 17 MB. Two views
+// of 24 megapixels at once, three of 12.
+constexpr std::size_t kRunMemoryBudget = 64u << 20;
 
 struct MemoryBudget {
     std::mutex lock;

@@ -185,7 +185,11 @@ Pixels resample_lanczos3(const Pixels& from, unsigned width, unsigned height)
 
 void resample_lanczos3_in_place(Pixels& pixels, unsigned width, unsigned height)
 {
-    const Pixels turned = turned_over(down_columns(pixels, height));
+    // Each buffer freed as soon as the next is made from it: at most two
+    // are held at once.
+    Pixels first = down_columns(pixels, height);
     pixels = Pixels();
+    const Pixels turned = turned_over(first);
+    first = Pixels();
     pixels = turned_over(down_columns(turned, width));
 }

@@ -82,15 +82,14 @@ unsigned scale_for(const JpegHeader& header, unsigned width, unsigned height)
 
 // What making the pieces holds at most besides the picture's bytes: the
 // decoded pixels, and for a view, beside them, the reduction's first pass
-// and its turn over the diagonal; then the second pass and its turn.
+// (the rest comes once the decoded pixels are freed, and takes less).
 std::size_t working_bytes(const JpegHeader& header, unsigned width, unsigned height, bool view)
 {
     unsigned decoded_width = 0, decoded_height = 0;
     scaled_size(header, scale_for(header, width, height), decoded_width, decoded_height);
     const std::size_t decoded = std::size_t{decoded_width} * decoded_height * 3;
     const std::size_t first_pass = std::size_t{decoded_width} * height * 3;
-    const std::size_t reduced = std::size_t{width} * height * 3;
-    return decoded + (view ? 2 * first_pass + 2 * reduced : 0) + (1u << 20);
+    return decoded + (view ? first_pass : 0) + (1u << 20);
 }
 
 // Holds memory of the run's budget while it lives (none without a budget).

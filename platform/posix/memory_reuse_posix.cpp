@@ -16,9 +16,9 @@ void reuse_freed_memory(unsigned long most_bytes)
     const int most = most_bytes > (32ul << 20) ? 32 << 20 : static_cast<int>(most_bytes);
     mallopt(M_MMAP_THRESHOLD, most);
     mallopt(M_TRIM_THRESHOLD, most > (1 << 27) / 4 ? 1 << 27 : most * 4);
-    // Two heaps for all the threads, not one each: what each heap keeps
+    // One heap for all the threads, not one each: what each heap keeps
     // would otherwise grow with the number of cores.
-    mallopt(M_ARENA_MAX, 2);
+    mallopt(M_ARENA_MAX, 1);
 #else
     (void)most_bytes;
 #endif
