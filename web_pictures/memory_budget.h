@@ -16,6 +16,9 @@
 // alone and 30 MB for a view too; one of 12 megapixels, 17 MB. Two views
 // of 24 megapixels at once, three of 12.
 constexpr std::size_t kRunMemoryBudget = 64u << 20;
+// Without views, where each thread holds little more than its picture's
+// bytes (a camera's 15 MB): two such pictures at once.
+constexpr std::size_t kRunMemoryBudgetForThumbnails = 36u << 20;
 
 struct MemoryBudget {
     std::mutex lock;

@@ -123,6 +123,8 @@ void look_at_pictures(const ImageList& images, const std::vector<Wanted>& wanted
     shared.wanted = &wanted;
     shared.marks = marks;
     shared.results = &results;
+    const bool views = std::any_of(wanted.begin(), wanted.end(), [](const Wanted& w) { return w.kinds[kViews]; });
+    shared.budget.most = views ? kRunMemoryBudget : kRunMemoryBudgetForThumbnails;
     std::vector<std::thread> helpers;
     unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostThreads));
     begin_helper_starts();
