@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "web_pictures/exif_orientation.h"
 #include "web_pictures/jpeg_codec.h"
+#include "web_pictures/memory_budget.h"
 #include "web_pictures/resample.h"
 #include "support/test_support.h"
 #include "web_pictures/web_picture_image.h"
@@ -289,4 +292,30 @@ TEST(Thumbnail, ReducesAsTheLanczosFilterDoes)
             EXPECT_GT(reduced.rgb[(std::size_t{60} * width + 77) * 3], 230);
         }
     }
+}
+
+// The run's memory budget: what is taken counts until it is given back, and
+// a thread that holds a picture's bytes may always decode it when no other
+// is decoding, so that threads each holding a picture never wait on one
+// another for good.
+TEST(Thumbnail, OneMemoryBudgetForAllThreads)
+{
+    MemoryBudget budget;
+    budget.most = 10;
+    take_memory(budget, 8, false);  // a picture's bytes
+    take_memory(budget, 8, true);   // past the budget, but no one else is decoding
+    EXPECT_EQ(budget.taken, 16u);
+    EXPECT_EQ(budget.decoding, 1u);
+    std::atomic<bool> second{false};
+    std::thread other([&] {
+        take_memory(budget, 4, true);  // waits: another is decoding, and the budget is spent
+        second = true;
+        give_back_memory(budget, 4, true);
+    });
+    give_back_memory(budget, 8, true);
+    give_back_memory(budget, 8, false);
+    other.join();
+    EXPECT_TRUE(second);
+    EXPECT_EQ(budget.taken, 0u);
+    EXPECT_EQ(budget.decoding, 0u);
 }
