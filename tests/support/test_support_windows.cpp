@@ -170,11 +170,20 @@ StartedRun start_korvel(const std::string& folder, const std::vector<std::string
     startup.hStdError = output;
     PROCESS_INFORMATION process = {};
     std::wstring wide_command = wide(command);
-    BOOL started = CreateProcessW(wide(KORVEL_EXE).c_str(), &wide_command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                  wide(folder).c_str(), &startup, &process);
+    // Under wine, a start while many others start may fail for the moment:
+    // it is tried again, as a user would.
+    BOOL started = FALSE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 20 && !started; ++attempt) {
+        if (attempt > 0)
+            Sleep(250);
+        started = CreateProcessW(wide(KORVEL_EXE).c_str(), &wide_command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                 wide(folder).c_str(), &startup, &process);
+        error = started ? 0 : GetLastError();
+    }
     CloseHandle(output);
     if (!started)
-        throw std::runtime_error("cannot start " KORVEL_EXE);
+        throw std::runtime_error("cannot start " KORVEL_EXE ": error " + std::to_string(error));
     CloseHandle(process.hThread);
     return StartedRun{reinterpret_cast<std::intptr_t>(process.hProcess), output_path};
 }
