@@ -26,6 +26,11 @@ struct ListedFile {
     // moved onto the name, copied over it or rewritten with its old time
     // set back changes it.
     std::uint64_t stamp = 0;
+    // POSIX: its status change time is its last write time, to the
+    // nanosecond, as every file shows on a system that keeps no change time
+    // (keeps_change_times); there the stamp cannot tell it from a file
+    // copied over it with its time kept. False on Windows.
+    bool change_time_is_write_time = false;
     // The picture's size as shown, upright, where korvel knows it (from the
     // records of its thumbnail or view, under THUMBS or VIEWS); 0 by 0 where it does not.
     unsigned shown_width = 0;

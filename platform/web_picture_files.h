@@ -77,6 +77,16 @@ PictureReaders all_readers();
 // plain file, is larger than most bytes, or cannot be read.
 bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers);
 
+// The first most bytes of the picture name (all of it if it is shorter),
+// reached as read_picture reaches it; who may read it is not looked up.
+bool read_picture_start(std::string_view name, std::size_t most, std::string& bytes);
+
+// False where the folder's file system shows no time of a file's last
+// change of its own (sshfs: the time of its last writing, so a file copied
+// over another with its time kept looks the same); true elsewhere, and
+// when it cannot be told.
+bool keeps_change_times(const WebPictureFolder& folder);
+
 // For write_web_picture: the file keeps the time it was written at.
 constexpr std::int64_t kTimeOfWriting = INT64_MIN;
 

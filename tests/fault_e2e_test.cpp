@@ -625,3 +625,34 @@ TEST(OtherUsers, PrivatePicturesStayPrivate)
     ASSERT_EQ(chmod(join_path(folder.path, "later.jpg").c_str(), 0640), 0);
     expect_modes("made private since", {{"later.jpg", shell & 0770}, {"public.jpg", shell}});
 }
+
+// On a file system that keeps no change time (sshfs shows the time of last
+// writing for it), a picture copied over another of the same size with
+// the time kept gets its own thumbnail and view: its first bytes tell.
+TEST(OtherUsers, NoChangeTimesOnAShare)
+{
+    if (!kFaultsCanBeInjected)
+        GTEST_SKIP() << "korvel_faulty is not built under the sanitizers";
+    TempFolder folder("Share");
+    JpegRecipe red, blue;
+    red.pad_to = blue.pad_to = 65536;
+    blue.r = 40, blue.b = 200;
+    make_file(folder.path, "a.jpg", recipe_jpeg(1800, 1200, red), 1704190830);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS>\n");
+    Restrictions restrictions;
+    restrictions.fault = "no-change-times";
+    ASSERT_EQ(run_korvel_restricted(folder.path, restrictions).status, 0);
+    const std::string first = read_file(join_path(folder.path, "korvel-thumbs/a.jpg"));
+    ASSERT_FALSE(first.empty());
+    struct stat before;
+    ASSERT_EQ(stat(join_path(folder.path, "a.jpg").c_str(), &before), 0);
+    make_file(folder.path, "a.jpg", recipe_jpeg(1800, 1200, blue), 1704190830);  // cp -p over it
+    struct stat after;
+    ASSERT_EQ(stat(join_path(folder.path, "a.jpg").c_str(), &after), 0);
+    ASSERT_EQ(after.st_ino, before.st_ino);
+    ASSERT_EQ(run_korvel_restricted(folder.path, restrictions).status, 0);
+    EXPECT_NE(read_file(join_path(folder.path, "korvel-thumbs/a.jpg")), first);
+    const std::string record = read_file(join_path(folder.path, "korvel-thumbs/.korvel-record"));
+    ASSERT_EQ(run_korvel_restricted(folder.path, restrictions).status, 0);  // unchanged: the record stays
+    EXPECT_EQ(read_file(join_path(folder.path, "korvel-thumbs/.korvel-record")), record);
+}

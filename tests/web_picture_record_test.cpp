@@ -49,7 +49,7 @@ TEST(Record, WhenAPictureIsTrustedWithoutReadingIt)
     };
     for (const Case& c : cases) {
         ImageFile image = picture(c.modified);
-        const RecordEntry entry = entry_for(image, 1234);
+        const RecordEntry entry = entry_for(image, 1234, 5678);
         if (c.change)
             c.change(image);
         EXPECT_EQ(standing_of(entry, image, kRecordWritten), c.standing) << c.what;
@@ -66,7 +66,7 @@ TEST(Record, ADamagedRecordIsAnEmptyOne)
         add_image(images, name, 70000, kRecordWritten - 3600);
     std::vector<RecordEntry> entries;
     for (const ImageFile& image : images.files) {
-        entries.push_back(entry_for(image, content_hash(std::string(image.name))));
+        entries.push_back(entry_for(image, content_hash(std::string(image.name)), 99));
         entries.back().made = true;
         entries.back().width = 1600, entries.back().height = 1200;
     }

@@ -17,6 +17,9 @@ namespace {
 // or view of; it is not read.
 constexpr std::size_t kPictureMostBytes = 64u << 20;
 constexpr unsigned kMostThreads = 16;
+// Threads that only read a few kilobytes of each picture, on a share
+// where each read waits on the network.
+constexpr unsigned kMostHeadReaders = 64;
 
 struct Shared {
     MemoryBudget budget;
@@ -27,9 +30,32 @@ struct Shared {
     std::atomic<std::size_t> next{0};
 };
 
+// True, with result set, when the picture's first bytes still hash to the
+// head of each entry wanted.
+bool head_holds(const ImageFile& image, const Wanted& wanted, Result& result)
+{
+    std::string head;
+    if (!read_picture_start(image.name, kHeadBytes, head))
+        return false;
+    const std::uint64_t hash = head_hash(head);
+    for (std::size_t kind = 0; kind < kKinds; ++kind)
+        if (wanted.kinds[kind] && (!wanted.expected[kind] || wanted.expected[kind]->head != hash))
+            return false;
+    for (std::size_t kind = 0; kind < kKinds; ++kind)
+        if (wanted.kinds[kind]) {
+            result.entry = *wanted.expected[kind];
+            result.pieces[kind].outcome = Outcome::same;
+            result.made[kind] = wanted.expected[kind]->made;
+        }
+    result.head_held = true;
+    return true;
+}
+
 void look_at_bytes(const ImageFile& image, const Wanted& wanted, const char* const* marks, MemoryBudget& budget,
                    std::string& picture, Result& result)
 {
+    if (wanted.head_only && head_holds(image, wanted, result))
+        return;
     // A picture whose readers korvel cannot tell gets no piece that could
     // let others see it: it is shown as itself, and looked at again.
     // One grown since it was listed is looked at next time, when its size
@@ -37,7 +63,7 @@ void look_at_bytes(const ImageFile& image, const Wanted& wanted, const char* con
     if (!read_picture(image.name, static_cast<std::size_t>(image.size), picture, result.readers) ||
         !result.readers.known)
         return;
-    result.entry = entry_for(image, content_hash(picture));
+    result.entry = entry_for(image, content_hash(picture), head_hash(picture));
     bool order[kKinds] = {};
     for (std::size_t kind = 0; kind < kKinds; ++kind) {
         const RecordEntry* expected = wanted.expected[kind];
@@ -127,6 +153,10 @@ void look_at_pictures(const ImageList& images, const std::vector<Wanted>& wanted
     shared.budget.most = views ? kRunMemoryBudget : kRunMemoryBudgetForThumbnails;
     std::vector<std::thread> helpers;
     unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostThreads));
+    // Reading a few kilobytes of each picture on a share waits on the
+    // network, not on the cores.
+    if (std::all_of(wanted.begin(), wanted.end(), [](const Wanted& w) { return w.head_only; }))
+        cores = kMostHeadReaders;
     begin_helper_starts();
     for (unsigned i = 1; i < cores && i < wanted.size(); ++i) {
         try {

@@ -37,6 +37,10 @@ struct Wanted {
     // For each kind, an entry that may still hold: kept when the content is
     // the same.
     const RecordEntry* expected[kKinds] = {};
+    // The picture seems unchanged, on a file system whose change times
+    // cannot say so: the expected entries hold if its first bytes still
+    // hash to their head, and only those are read.
+    bool head_only = false;
 };
 
 // What came of it.
@@ -57,6 +61,7 @@ struct Result {
     PictureReaders readers;  // who may read it, and so its pieces
     Piece pieces[kKinds];    // of each kind wanted
     bool made[kKinds] = {};  // the record's made for each kind wanted
+    bool head_held = false;  // head_only, and its head held: entry is the expected one, as it was
 };
 
 // Looks at each wanted picture of images, on every core, the calling

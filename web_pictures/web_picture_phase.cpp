@@ -52,7 +52,11 @@ std::vector<Wanted> decide(ImageList& images, MadeFolder& work, std::size_t kind
                            (!work.folder.shared || is_own_web_picture(work.folder, image.name));
         const bool holds = e && (!e->made || there);
         const Standing standing = e ? standing_of(*e, image, record_written) : Standing::changed;
-        if (holds && standing == Standing::unchanged) {
+        // Where no change time tells a copy with its time kept from the
+        // picture, its first bytes do.
+        const bool head_only =
+            standing == Standing::unchanged && !work.change_times && image.change_time_is_write_time;
+        if (holds && standing == Standing::unchanged && !head_only) {
             work.current_in_listing += e->made ? 1 : 0;
             work.record[i] = *e;
             work.record[i].name = image.name;
@@ -64,7 +68,8 @@ std::vector<Wanted> decide(ImageList& images, MadeFolder& work, std::size_t kind
             Wanted w;
             w.image = i;
             w.kinds[kind] = true;
-            w.expected[kind] = holds && standing == Standing::maybe ? e : nullptr;
+            w.expected[kind] = holds && (standing == Standing::maybe || head_only) ? e : nullptr;
+            w.head_only = holds && head_only;
             wanted.push_back(w);
         }
     }
@@ -78,6 +83,7 @@ std::vector<Wanted> begin_kind(ImageList& images, MadeFolder& work, std::size_t 
     if (!open_web_picture_folder(work.folder, kFolderNames[kind]))
         return {};
     work.in_use = true;
+    work.change_times = keeps_change_times(work.folder);
     if (!list_web_picture_folder(work.folder, work.listed))
         return {};  // nothing can be told in place: every picture keeps its own
     work.present.reserve(work.listed.files.size() * 2);
@@ -111,6 +117,7 @@ std::vector<Wanted> merged(const std::vector<Wanted>& a, const std::vector<Wante
                 w.kinds[kind] = w.kinds[kind] || b[j].kinds[kind];
                 w.expected[kind] = w.expected[kind] ? w.expected[kind] : b[j].expected[kind];
             }
+            w.head_only = w.head_only && b[j].head_only;
             both.push_back(w);
             ++j;
         }
@@ -144,11 +151,12 @@ void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wan
                     !write_web_picture(made.folder, image.name, piece.bytes, image.modified, result.readers))
                     continue;
                 made.made.push_back(i);
-            } else if (piece.outcome == Outcome::same && result.made[kind] &&
+            } else if (piece.outcome == Outcome::same && result.made[kind] && !result.head_held &&
                        !limit_web_picture_readers(made.folder, image.name, result.readers)) {
                 continue;  // the picture was made private, and its piece cannot follow
             }
-            made.record_changed = true;
+            // A head that held leaves the entry as it was.
+            made.record_changed = made.record_changed || !result.head_held;
             if (piece.outcome == Outcome::same && result.made[kind])
                 ++made.current_in_listing;  // the one the record named, there
             in_place(image, kind) = result.made[kind];

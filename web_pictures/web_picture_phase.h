@@ -31,6 +31,7 @@ struct MadeFolder {
     WebPictureFolder folder;
     bool in_use = false;              // the folder is open
     bool decided = false;             // it was listed whole and its record read: what is stale can be told
+    bool change_times = true;         // its file system keeps change times (keeps_change_times)
     std::string old_record;           // the record as read; old's names point into it
     std::vector<RecordEntry> old;     // its entries
     std::vector<RecordEntry> record;  // the record from now on, one entry a picture (known: in_record)

@@ -15,7 +15,7 @@
 namespace {
 
 constexpr const char* kFirstLine = "korvel thumbnail record 3\n";
-constexpr std::size_t kEntryBytes = 1 + 8 + 8 + 4 + 8 + 8 + 4 + 4 + 4;  // before the name
+constexpr std::size_t kEntryBytes = 1 + 8 + 8 + 4 + 8 + 8 + 8 + 4 + 4 + 4;  // before the name
 constexpr const char* kEnd = "end";
 // The coarsest tick of a file system's times: FAT keeps two seconds.
 constexpr std::int64_t kCoarsestTick = 2;
@@ -47,9 +47,10 @@ bool entry_at(std::string_view bytes, std::size_t& at, RecordEntry& entry)
     entry.modified_nanoseconds = static_cast<std::uint32_t>(number_at(p + 17, 4));
     entry.stamp = number_at(p + 21, 8);
     entry.content = number_at(p + 29, 8);
-    entry.width = static_cast<unsigned>(number_at(p + 37, 4));
-    entry.height = static_cast<unsigned>(number_at(p + 41, 4));
-    const std::uint64_t length = number_at(p + 45, 4);
+    entry.head = number_at(p + 37, 8);
+    entry.width = static_cast<unsigned>(number_at(p + 45, 4));
+    entry.height = static_cast<unsigned>(number_at(p + 49, 4));
+    const std::uint64_t length = number_at(p + 53, 4);
     at += kEntryBytes;
     if (flags > 1 || entry.modified_nanoseconds > 999999999u || length == 0 || length > bytes.size() - at)
         return false;
@@ -102,6 +103,7 @@ std::string record_bytes(const std::vector<RecordEntry>& entries)
         append_number(text, e.modified_nanoseconds, 4);
         append_number(text, e.stamp, 8);
         append_number(text, e.content, 8);
+        append_number(text, e.head, 8);
         append_number(text, e.width, 4);
         append_number(text, e.height, 4);
         append_number(text, e.name.size(), 4);
@@ -118,7 +120,12 @@ std::uint64_t content_hash(const std::string& bytes)
     return XXH3_64bits(bytes.data(), bytes.size());
 }
 
-RecordEntry entry_for(const ImageFile& image, std::uint64_t content)
+std::uint64_t head_hash(const std::string& bytes)
+{
+    return XXH3_64bits(bytes.data(), bytes.size() < kHeadBytes ? bytes.size() : kHeadBytes);
+}
+
+RecordEntry entry_for(const ImageFile& image, std::uint64_t content, std::uint64_t head)
 {
     RecordEntry entry;
     entry.name = image.name;
@@ -127,6 +134,7 @@ RecordEntry entry_for(const ImageFile& image, std::uint64_t content)
     entry.modified_nanoseconds = image.modified_nanoseconds;
     entry.stamp = image.stamp;
     entry.content = content;
+    entry.head = head;
     return entry;
 }
 

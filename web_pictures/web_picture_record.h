@@ -39,6 +39,7 @@ struct RecordEntry {
     std::uint32_t modified_nanoseconds = 0;
     std::uint64_t stamp = 0;
     std::uint64_t content = 0;  // content_hash of the picture's bytes
+    std::uint64_t head = 0;     // head_hash of its first bytes
     unsigned width = 0;         // the picture as shown, upright; 0 when not known
     unsigned height = 0;
     bool made = false;  // it made one; false: it makes none (damaged, too small, shows itself ...)
@@ -55,8 +56,16 @@ std::string record_bytes(const std::vector<RecordEntry>& entries);
 // another's.
 std::uint64_t content_hash(const std::string& bytes);
 
+// How much of a picture head_hash reads: its EXIF block's start, with
+// the camera's times to the second and beyond, which tells one
+// photograph from another of the same size.
+constexpr std::size_t kHeadBytes = 4096;
+
+// A 64-bit hash (XXH3) of the first kHeadBytes of bytes, or all of them.
+std::uint64_t head_hash(const std::string& bytes);
+
 // An entry for the picture as it is listed now, of the content given.
-RecordEntry entry_for(const ImageFile& image, std::uint64_t content);
+RecordEntry entry_for(const ImageFile& image, std::uint64_t content, std::uint64_t head);
 
 // How an entry says the picture now listed stands: unchanged (trust the
 // entry), maybe (same size, but the time or stamp differ, or the record is

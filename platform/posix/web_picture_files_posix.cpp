@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -37,6 +38,28 @@ bool write_all(int fd, const std::string& bytes)
 bool is_own(const struct stat& st)
 {
     return S_ISREG(st.st_mode) && st.st_uid == geteuid();
+}
+
+bool read_picture_as(std::string_view name, std::size_t most, bool whole, std::string& bytes,
+                     PictureReaders& readers);
+
+// Reads the first most bytes of the open file fd, or all it has if fewer.
+bool read_start(int fd, std::size_t most, std::string& bytes)
+{
+    bytes.resize(most);
+    std::size_t got = 0;
+    while (got < most) {
+        ssize_t n = read(fd, &bytes[got], most - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return true;
 }
 
 // Reads the open file fd whole, at most most bytes.
@@ -197,6 +220,29 @@ PictureReaders all_readers()
 
 bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
 {
+    return read_picture_as(name, most, true, bytes, readers);
+}
+
+bool read_picture_start(std::string_view name, std::size_t most, std::string& bytes)
+{
+    PictureReaders readers;  // not looked up: a call fewer on a slow share
+    return read_picture_as(name, most, false, bytes, readers);
+}
+
+bool keeps_change_times(const WebPictureFolder& folder)
+{
+    // FUSE's file systems show what their servers say; sshfs, whose SFTP
+    // has no change time, shows the time of last writing for it.
+    constexpr unsigned long kFuse = 0x65735546;
+    struct statfs sf;
+    return fstatfs(folder_of(folder), &sf) != 0 || static_cast<unsigned long>(sf.f_type) != kFuse;
+}
+
+namespace {
+
+bool read_picture_as(std::string_view name, std::size_t most, bool whole, std::string& bytes,
+                     PictureReaders& readers)
+{
     readers = PictureReaders();
     WalkedPath walked;
     if (walk_own_links(std::string(name).c_str(), walked) != Walk::found) {
@@ -211,9 +257,9 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes, P
     close(walked.folder);
     if (fd < 0)
         return false;
-    bool read = read_all(fd, most, bytes);
+    bool read = whole ? read_all(fd, most, bytes) : read_start(fd, most, bytes);
     struct stat st;
-    if (read && fstat(fd, &st) == 0 && acl_extended_fd(fd) == 0) {
+    if (read && whole && fstat(fd, &st) == 0 && acl_extended_fd(fd) == 0) {
         readers.known = true;
         readers.others = reached && (st.st_mode & S_IROTH);
         readers.group = readers.others || (!walked.through_links && (st.st_mode & S_IRGRP));
@@ -222,6 +268,8 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes, P
     close(fd);
     return read;
 }
+
+}  // namespace
 
 bool write_web_picture(WebPictureFolder& folder, std::string_view name, const std::string& bytes,
                        std::int64_t modified, const PictureReaders& readers)

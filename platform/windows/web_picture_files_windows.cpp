@@ -171,6 +171,29 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes, P
     return read;
 }
 
+bool read_picture_start(std::string_view name, std::size_t most, std::string& bytes)
+{
+    const std::wstring path = wide(std::string(name));
+    if (is_others_link(path))
+        return false;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bytes.resize(most);
+    DWORD got = 0;
+    bool read = GetFileType(file) == FILE_TYPE_DISK && most <= 0x40000000u &&
+                ReadFile(file, &bytes[0], static_cast<DWORD>(most), &got, nullptr);
+    bytes.resize(read ? got : 0);
+    CloseHandle(file);
+    return read;
+}
+
+bool keeps_change_times(const WebPictureFolder& folder)
+{
+    (void)folder;  // NTFS, FAT's emulation and SMB all keep one
+    return true;
+}
+
 bool write_web_picture(WebPictureFolder& folder, std::string_view name, const std::string& bytes,
                        std::int64_t modified, const PictureReaders& readers)
 {

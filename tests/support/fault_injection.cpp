@@ -8,9 +8,13 @@
 //                             the whole run is written to PATH at its end
 //   slow-folder-flush         fsync of a folder takes two seconds, as on a
 //                             slow share or a USB stick
+//   no-change-times           every file's status change time is its last
+//                             write time, and every file system FUSE's,
+//                             as on sshfs
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -59,6 +63,22 @@ extern "C" int fsync(int fd)
     if (fault_value("slow-folder-flush") && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
         sleep(2);
     return static_cast<int>(syscall(SYS_fsync, fd));
+}
+
+extern "C" int fstatat(int dir_fd, const char* name, struct stat* st, int flags)
+{
+    int result = static_cast<int>(syscall(SYS_newfstatat, dir_fd, name, st, flags));
+    if (result == 0 && fault_value("no-change-times"))
+        st->st_ctim = st->st_mtim;
+    return result;
+}
+
+extern "C" int fstatfs(int fd, struct statfs* sf)
+{
+    int result = static_cast<int>(syscall(SYS_fstatfs, fd, sf));
+    if (result == 0 && fault_value("no-change-times"))
+        sf->f_type = 0x65735546;  // FUSE
+    return result;
 }
 
 void* operator new(std::size_t size)
