@@ -15,6 +15,9 @@ names), it times, warm and best of ROUNDS:
   memory, vipsthumbnail -s 1600x and -s 120x each split over the cores
   (the two runs a user would make instead), and the views' floor:
   djpeg -scale 1/2 of every file, split over the cores.
+Then the peak memory of a first THUMBS run and a first THUMBS VIEWS run
+over BIG baseline pictures of 24 megapixels, with 1, 2 and 16 cores as a
+preloaded get_nprocs makes the system say.
 Then in a folder of SMALL little pictures whose thumbnails are all current,
 a THUMBS run against a run without THUMBS; and the time of a hostile
 picture: a valid progressive JPEG whose one AC scan is repeated 8,000 times.
@@ -92,9 +95,57 @@ def report(rows, count):
         print("%-38s %8.3f s  %6.1f ms a picture" % (name, seconds, seconds * 1000 / count))
 
 
-def peak_of(korvel, folder):
-    memory = subprocess.run(["/usr/bin/time", "-f", "%M", korvel], cwd=folder, capture_output=True, text=True)
+def peak_of(korvel, folder, env=None):
+    memory = subprocess.run(["/usr/bin/time", "-f", "%M", korvel], cwd=folder, capture_output=True, text=True,
+                            env=env)
     return int(memory.stderr.strip().splitlines()[-1]) / 1024
+
+
+def cores_shim(base):
+    """A library that makes the system say it has KORVEL_BENCH_CORES cores,
+    preloaded: korvel keeps no option for it."""
+    source = os.path.join(base, "cores.c")
+    with open(source, "w") as c:
+        c.write("#include <stdlib.h>\n"
+                "static int cores(void) { const char* n = getenv(\"KORVEL_BENCH_CORES\"); return n ? atoi(n) : 1; }\n"
+                "int get_nprocs(void) { return cores(); }\nint get_nprocs_conf(void) { return cores(); }\n")
+    shim = os.path.join(base, "cores.so")
+    subprocess.run(["g++", "-x", "c", "-shared", "-fPIC", "-O2", "-o", shim, source], check=True)
+    return shim
+
+
+def memory_by_cores(korvel, base, count):
+    """Peak memory of a first run over COUNT baseline pictures of 24
+    megapixels, with 1, 2 and 16 cores as the system says."""
+    folder = os.path.join(base, "big")
+    os.makedirs(folder)
+    h, w = 4000, 6000
+    rng = np.random.default_rng(7)
+    img = np.empty((h, w, 3), np.uint8)
+    y, x = np.mgrid[0:h, 0:w]
+    img[..., 0] = (120 + 60 * np.sin(x / 310.0)).astype(np.uint8)
+    img[..., 1] = (110 + 50 * np.sin((x + y) / 420.0)).astype(np.uint8)
+    img[..., 2] = (100 + 70 * np.cos(y / 610.0)).astype(np.uint8)
+    img = np.clip(img.astype(np.int16) + rng.integers(-9, 10, img.shape, dtype=np.int16), 0, 255).astype(np.uint8)
+    source = os.path.join(base, "big.jpg")
+    with open(source, "wb") as out:
+        subprocess.run(["cjpeg", "-quality", "92"], input=b"P6 %d %d 255\n" % (w, h) + img.tobytes(), stdout=out,
+                       check=True)
+    del img, x, y
+    for i in range(count):
+        shutil.copyfile(source, os.path.join(folder, "IMG_%04d.jpg" % i))
+    shim = cores_shim(base)
+    print("%d baseline pictures of 6000 x 4000, %.1f MB: peak RSS of a first run" % (
+        count, os.path.getsize(source) / 1e6))
+    for marker in ("THUMBS", "THUMBS VIEWS"):
+        with open(os.path.join(folder, "korvel0.htm"), "w") as template:
+            template.write("<KORVEL %s>\n" % marker)
+        peaks = []
+        for n in (1, 2, 16):
+            for made in ("korvel-thumbs", "korvel-views"):
+                shutil.rmtree(os.path.join(folder, made), ignore_errors=True)
+            peaks.append(peak_of(korvel, folder, dict(os.environ, LD_PRELOAD=shim, KORVEL_BENCH_CORES=str(n))))
+        print("  %-13s 1 core %6.1f MiB, 2 cores %6.1f MiB, 16 cores %6.1f MiB" % ((marker,) + tuple(peaks)))
 
 
 def time_views(args, korvel, folder, files, cores, out, fresh_out):
@@ -132,6 +183,7 @@ def main():
     parser.add_argument("--count", type=int, default=300)
     parser.add_argument("--small", type=int, default=2000)
     parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--big", type=int, default=24, help="pictures of 24 megapixels whose peak memory is shown")
     parser.add_argument("--sftp", type=float, metavar="MS",
                         help="time the small pictures on sshfs through a pipe holding MS each way, instead")
     args = parser.parse_args()
@@ -177,6 +229,9 @@ def main():
         print("korvel's first run: %.2f of vipsthumbnail's, %.2f of gm split, %.2f of the floor; peak RSS %.1f MiB" % (
             first / vips, first / gm, first / floor, peak))
         time_views(args, korvel, folder, files, cores, out, fresh_out)
+
+        if args.big:
+            memory_by_cores(korvel, base, args.big)
 
         small = os.path.join(base, "small")
         os.makedirs(small)

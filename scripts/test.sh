@@ -29,7 +29,7 @@ echo "== Benchmark, small: warm, cold and on a slow share, and the thumbnails' s
 bash bench/run.sh --count 300 --rounds 1
 bash bench/run.sh --count 300 --rounds 1 --cold
 bash bench/run.sh --count 300 --rounds 1 --share 0.3
-bash bench/run.sh --thumbs --count 4 --small 200 --rounds 1
+bash bench/run.sh --thumbs --count 4 --small 200 --rounds 1 --big 2
 bash bench/run.sh --quality --limit 2 --cameras 1
 
 echo "== Sanitizers and fuzzing"

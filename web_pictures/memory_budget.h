@@ -17,8 +17,9 @@
 // of 24 megapixels at once, three of 12.
 constexpr std::size_t kRunMemoryBudget = 64u << 20;
 // Without views, where each thread holds little more than its picture's
-// bytes (a camera's 15 MB): two such pictures at once.
-constexpr std::size_t kRunMemoryBudgetForThumbnails = 36u << 20;
+// bytes (a camera's 15 MB): two such pictures at once, in the half of the
+// budget that pictures' bytes may fill.
+constexpr std::size_t kRunMemoryBudgetForThumbnails = 60u << 20;
 
 struct MemoryBudget {
     std::mutex lock;
@@ -29,10 +30,9 @@ struct MemoryBudget {
 };
 
 // Takes bytes from the budget, waiting while too little is left and some
-// is taken. For decoding (the memory of a picture whose bytes the thread
-// already holds), it also goes ahead when no other thread is decoding,
-// so that threads that each hold a picture never wait on one another: the
-// budget is then passed by one decoding at most. Never fails.
+// is taken (pictures' bytes, not for decoding, may fill half of it). For decoding (the memory of a picture whose
+// bytes the thread already holds), it also goes ahead when no other thread is decoding, so that threads that each
+// hold a picture never wait on one another: the budget is then passed by one decoding at most. Never fails.
 void take_memory(MemoryBudget& budget, std::size_t bytes, bool decoding);
 void give_back_memory(MemoryBudget& budget, std::size_t bytes, bool decoding);
 
