@@ -70,7 +70,12 @@ struct PictureReaders {
 };
 
 // For a file every reader of the page may read (the record).
-PictureReaders all_readers();
+inline PictureReaders all_readers()
+{
+    PictureReaders readers;
+    readers.known = readers.others = readers.group = true;
+    return readers;
+}
 
 // Reads the picture name of the current folder whole into bytes, and who
 // may read it. Fails when it is reached through another user's link, is no
@@ -92,9 +97,10 @@ constexpr std::int64_t kTimeOfWriting = INT64_MIN;
 
 // Puts bytes in place as the file name in the folder, last written at
 // modified (or kTimeOfWriting), with what the system gives a new file
-// there, less what would let anyone read it who is not among readers. Fails, leaving the name as it was and no
-// temporary file, when any step fails (no space left, say, or the file-size limit passed: the signal that raises
-// is dropped).
+// there, less what would let anyone read it who is not among readers.
+// Fails, leaving the name as it was and no temporary file, when any step
+// fails (no space left, say, or the file-size limit passed: the signal
+// that raises is dropped).
 bool write_web_picture(WebPictureFolder& folder, std::string_view name, const std::string& bytes,
                        std::int64_t modified, const PictureReaders& readers);
 

@@ -30,9 +30,11 @@ struct MemoryBudget {
 };
 
 // Takes bytes from the budget, waiting while too little is left and some
-// is taken (pictures' bytes, not for decoding, may fill half of it). For decoding (the memory of a picture whose
-// bytes the thread already holds), it also goes ahead when no other thread is decoding, so that threads that each
-// hold a picture never wait on one another: the budget is then passed by one decoding at most. Never fails.
+// is taken (pictures' bytes, not for decoding, may fill half of it). For
+// decoding (the memory of a picture whose bytes the thread already holds),
+// it also goes ahead when no other thread is decoding, so that threads
+// that each hold a picture never wait on one another: the budget is then
+// passed by one decoding at most. Never fails.
 void take_memory(MemoryBudget& budget, std::size_t bytes, bool decoding);
 void give_back_memory(MemoryBudget& budget, std::size_t bytes, bool decoding);
 

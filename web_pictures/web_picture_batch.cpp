@@ -54,8 +54,6 @@ bool head_holds(const ImageFile& image, const Wanted& wanted, Result& result)
 void look_at_bytes(const ImageFile& image, const Wanted& wanted, const char* const* marks, MemoryBudget& budget,
                    std::string& picture, Result& result)
 {
-    if (wanted.head_only && head_holds(image, wanted, result))
-        return;
     // A picture whose readers korvel cannot tell gets no piece that could
     // let others see it: it is shown as itself, and looked at again.
     // One grown since it was listed is looked at next time, when its size
@@ -104,6 +102,9 @@ void look_at_bytes(const ImageFile& image, const Wanted& wanted, const char* con
 void look_at_one(const ImageFile& image, const Wanted& wanted, const char* const* marks, MemoryBudget& budget,
                  Result& result)
 {
+    // A few kilobytes, outside the budget: many are read at once on a share.
+    if (wanted.head_only && head_holds(image, wanted, result))
+        return;
     // The picture's bytes, for as long as they are held.
     if (image.size > kPictureMostBytes)
         return;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
-#include <unordered_set>
 
 #include "pagewriter/image_entries.h"
 #include "pagewriter/thumbnail_table.h"
@@ -32,12 +31,9 @@ bool before(std::string_view a, std::string_view b)
     return compare_names(a, b) < 0;
 }
 
-using NameSet = std::unordered_set<std::string_view>;
-
 // Decides, by the record and the folder's names, which pictures have
 // their piece of the kind current; the others are wanted.
-std::vector<Wanted> decide(ImageList& images, MadeFolder& work, std::size_t kind, std::int64_t record_written,
-                           const NameSet& present)
+std::vector<Wanted> decide(ImageList& images, MadeFolder& work, std::size_t kind, std::int64_t record_written)
 {
     std::vector<Wanted> wanted;
     auto entry = work.old.cbegin();
@@ -48,7 +44,7 @@ std::vector<Wanted> decide(ImageList& images, MadeFolder& work, std::size_t kind
         const RecordEntry* e = entry != work.old.cend() && entry->name == image.name ? &*entry : nullptr;
         // A piece the record names must be there, and in a folder that
         // others may write, be the running user's own.
-        const bool there = e && e->made && present.count(image.name) != 0 &&
+        const bool there = e && e->made && work.present.count(image.name) != 0 &&
                            (!work.folder.shared || is_own_web_picture(work.folder, image.name));
         const bool holds = e && (!e->made || there);
         const Standing standing = e ? standing_of(*e, image, record_written) : Standing::changed;
@@ -96,7 +92,7 @@ std::vector<Wanted> begin_kind(ImageList& images, MadeFolder& work, std::size_t 
     work.record.assign(images.files.size(), RecordEntry());
     work.in_record.assign(images.files.size(), 0);
     work.decided = true;
-    return decide(images, work, kind, record_written, work.present);
+    return decide(images, work, kind, record_written);
 }
 
 // The two kinds' wanted pictures, each in the pictures' order, as one list:

@@ -40,9 +40,6 @@ bool is_own(const struct stat& st)
     return S_ISREG(st.st_mode) && st.st_uid == geteuid();
 }
 
-bool read_picture_as(std::string_view name, std::size_t most, bool whole, std::string& bytes,
-                     PictureReaders& readers);
-
 // Reads the first most bytes of the open file fd, or all it has if fewer.
 bool read_start(int fd, std::size_t most, std::string& bytes)
 {
@@ -104,16 +101,20 @@ mode_t readable_mode(const PictureReaders& readers, gid_t group_id)
     return mode;
 }
 
-// Takes from the new file fd what its readers may not have, before a byte
-// is in it. An access list it took from its folder's default follows the
+// Takes from the open file fd, whose status is st, what its readers may
+// not have. An access list it took from its folder's default follows the
 // mode's group bits (its mask) and others' bits.
-bool limit_readers(int fd, const PictureReaders& readers)
+bool limit_readers(int fd, const struct stat& st, const PictureReaders& readers)
 {
-    struct stat st;
-    if (fstat(fd, &st) != 0)
-        return false;
     const mode_t mode = st.st_mode & 07777, allowed = mode & readable_mode(readers, st.st_gid);
     return allowed == mode || fchmod(fd, allowed) == 0;
+}
+
+// The same for a new file, before a byte is in it.
+bool limit_new_readers(int fd, const PictureReaders& readers)
+{
+    struct stat st;
+    return fstat(fd, &st) == 0 && limit_readers(fd, st, readers);
 }
 
 // True when anyone may pass through every folder from the root down to
@@ -154,6 +155,37 @@ bool hold_folder(int fd)
         usleep(20000);
     }
     return false;
+}
+
+// Reads the picture name of the current folder, whole (and who may read
+// it) or its first most bytes only.
+bool read_picture_as(std::string_view name, std::size_t most, bool whole, std::string& bytes,
+                     PictureReaders& readers)
+{
+    readers = PictureReaders();
+    WalkedPath walked;
+    if (walk_own_links(std::string(name).c_str(), walked) != Walk::found) {
+        if (walked.folder >= 0)
+            close(walked.folder);
+        return false;
+    }
+    int fd = openat(walked.folder, walked.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    // Through a link the picture may stand in a folder others cannot
+    // enter, which the gallery's folder does not show.
+    const bool reached = !whole || !walked.through_links || searchable_by_others(walked.folder);
+    close(walked.folder);
+    if (fd < 0)
+        return false;
+    bool read = whole ? read_all(fd, most, bytes) : read_start(fd, most, bytes);
+    struct stat st;
+    if (read && whole && fstat(fd, &st) == 0 && acl_extended_fd(fd) == 0) {
+        readers.known = true;
+        readers.others = reached && (st.st_mode & S_IROTH);
+        readers.group = readers.others || (!walked.through_links && (st.st_mode & S_IRGRP));
+        readers.group_id = static_cast<unsigned>(st.st_gid);
+    }
+    close(fd);
+    return read;
 }
 
 }  // namespace
@@ -211,13 +243,6 @@ std::uint64_t room_left(const WebPictureFolder& folder)
     return static_cast<std::uint64_t>(sv.f_bavail) * sv.f_frsize;
 }
 
-PictureReaders all_readers()
-{
-    PictureReaders readers;
-    readers.known = readers.others = readers.group = true;
-    return readers;
-}
-
 bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
 {
     return read_picture_as(name, most, true, bytes, readers);
@@ -238,39 +263,6 @@ bool keeps_change_times(const WebPictureFolder& folder)
     return fstatfs(folder_of(folder), &sf) != 0 || static_cast<unsigned long>(sf.f_type) != kFuse;
 }
 
-namespace {
-
-bool read_picture_as(std::string_view name, std::size_t most, bool whole, std::string& bytes,
-                     PictureReaders& readers)
-{
-    readers = PictureReaders();
-    WalkedPath walked;
-    if (walk_own_links(std::string(name).c_str(), walked) != Walk::found) {
-        if (walked.folder >= 0)
-            close(walked.folder);
-        return false;
-    }
-    int fd = openat(walked.folder, walked.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    // Through a link the picture may stand in a folder others cannot
-    // enter, which the gallery's folder does not show.
-    const bool reached = !walked.through_links || searchable_by_others(walked.folder);
-    close(walked.folder);
-    if (fd < 0)
-        return false;
-    bool read = whole ? read_all(fd, most, bytes) : read_start(fd, most, bytes);
-    struct stat st;
-    if (read && whole && fstat(fd, &st) == 0 && acl_extended_fd(fd) == 0) {
-        readers.known = true;
-        readers.others = reached && (st.st_mode & S_IROTH);
-        readers.group = readers.others || (!walked.through_links && (st.st_mode & S_IRGRP));
-        readers.group_id = static_cast<unsigned>(st.st_gid);
-    }
-    close(fd);
-    return read;
-}
-
-}  // namespace
-
 bool write_web_picture(WebPictureFolder& folder, std::string_view name, const std::string& bytes,
                        std::int64_t modified, const PictureReaders& readers)
 {
@@ -288,7 +280,7 @@ bool write_web_picture(WebPictureFolder& folder, std::string_view name, const st
     // waits for it, and finds no temporary file.
     begin_held_change();
     int fd = openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
-    bool written = fd >= 0 && hold_new_file(fd, dir, temporary.c_str()) && limit_readers(fd, readers) &&
+    bool written = fd >= 0 && hold_new_file(fd, dir, temporary.c_str()) && limit_new_readers(fd, readers) &&
                    write_all(fd, bytes) && futimens(fd, times) == 0 && fsync(fd) == 0 &&
                    renameat(dir, temporary.c_str(), dir, target.c_str()) == 0;
     if (fd >= 0) {
@@ -333,8 +325,7 @@ bool limit_web_picture_readers(WebPictureFolder& folder, std::string_view name, 
     int fd = open_own(folder, name, st);
     if (fd < 0)
         return false;
-    const mode_t mode = st.st_mode & 07777, allowed = mode & readable_mode(readers, st.st_gid);
-    const bool limited = allowed == mode || fchmod(fd, allowed) == 0;
+    const bool limited = limit_readers(fd, st, readers);
     close(fd);
     return limited;
 }

@@ -149,40 +149,45 @@ std::uint64_t room_left(const WebPictureFolder& folder)
     return available.QuadPart;
 }
 
-PictureReaders all_readers()
+namespace {
+
+// The picture name of the current folder, open for reading, when it is a
+// file on a disk not reached through another user's link.
+HANDLE open_picture(std::string_view name)
 {
-    PictureReaders readers;
-    readers.known = readers.others = readers.group = true;
-    return readers;
+    const std::wstring path = wide(std::string(name));
+    if (is_others_link(path))
+        return INVALID_HANDLE_VALUE;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
 }
+
+}  // namespace
 
 bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
 {
     // Each piece takes its folder's access list, as the page does.
     readers = all_readers();
-    const std::wstring path = wide(std::string(name));
-    if (is_others_link(path))
-        return false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = open_picture(name);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    bool read = GetFileType(file) == FILE_TYPE_DISK && read_all(file, most, bytes);
+    bool read = read_all(file, most, bytes);
     CloseHandle(file);
     return read;
 }
 
 bool read_picture_start(std::string_view name, std::size_t most, std::string& bytes)
 {
-    const std::wstring path = wide(std::string(name));
-    if (is_others_link(path))
-        return false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = open_picture(name);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bytes.resize(most);
     DWORD got = 0;
-    bool read = GetFileType(file) == FILE_TYPE_DISK && most <= 0x40000000u &&
-                ReadFile(file, &bytes[0], static_cast<DWORD>(most), &got, nullptr);
+    bool read = most <= 0x40000000u && ReadFile(file, &bytes[0], static_cast<DWORD>(most), &got, nullptr);
     bytes.resize(read ? got : 0);
     CloseHandle(file);
     return read;
