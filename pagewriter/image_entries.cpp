@@ -1,6 +1,8 @@
 #include "pagewriter/image_entries.h"
 
 #include "platform/local_time.h"
+#include "pagewriter/thumbnail_table.h"
+#include "pagewriter/web_pieces.h"
 #include "text/text_helpers.h"
 
 namespace {
@@ -12,6 +14,111 @@ void append_two_digits(std::string& out, int value)
 {
     out.push_back(static_cast<char>('0' + value / 10));
     out.push_back(static_cast<char>('0' + value % 10));
+}
+
+// The URL of a picture's view of the kind, or of the picture itself.
+void put_view_url(PageSink& page, const ImageFile& image, std::size_t kind)
+{
+    if (kind < kKinds) {
+        put_text(page, kPieceKinds[kind].folder);
+        put_text(page, "/");
+    }
+    put_url(page, image.name);
+    if (kind < kKinds && kPieceKinds[kind].webp)
+        put_text(page, ".webp");
+}
+
+// What a section offers: its large picture (the view, or the picture
+// itself) and, where there is one, its small view, in JPEG and WebP; with
+// their widths in pixels.
+struct SectionPicture {
+    std::size_t large = kKinds;  // the kind, or kKinds for the picture itself
+    std::size_t small = kKinds;  // kKinds: none
+    bool webp = false;           // both also as WebP
+    unsigned large_width = 0, large_height = 0, small_width = 0, small_height = 0;
+};
+
+SectionPicture section_picture_of(const ImageFile& image)
+{
+    SectionPicture p;
+    p.large_width = image.shown_width;
+    p.large_height = image.shown_height;
+    if (has_piece(image, kViews)) {
+        p.large = kViews;
+        view_size_of(image.shown_width, image.shown_height, kViewLongSide, p.large_width, p.large_height);
+    }
+    if (has_piece(image, kSmallViews) && image.shown_width > 0 && image.shown_height > 0) {
+        p.small = kSmallViews;
+        view_size_of(image.shown_width, image.shown_height, kSmallViewLongSide, p.small_width, p.small_height);
+    }
+    p.webp = p.large == kViews && has_piece(image, kViewsWebp) &&
+             (p.small == kKinds || has_piece(image, kSmallViewsWebp));
+    return p;
+}
+
+// The srcset and sizes of a section's picture, for its format: each size
+// by its width, drawn at most drawn_width wide.
+void put_view_srcset(PageSink& page, const ImageFile& image, const SectionPicture& p, bool webp,
+                     std::uint64_t drawn_width)
+{
+    put_text(page, "srcset='");
+    put_view_url(page, image, webp ? webp_kind_of(p.small) : p.small);
+    put_text(page, " ");
+    put_number(page, p.small_width);
+    put_text(page, "w, ");
+    put_view_url(page, image, p.large < kKinds && webp ? webp_kind_of(p.large) : p.large);
+    put_text(page, " ");
+    put_number(page, p.large_width);
+    put_text(page, "w' sizes='(max-width:");
+    put_number(page, drawn_width);
+    put_text(page, "px) 100vw, ");
+    put_number(page, drawn_width);
+    put_text(page, "px'");
+}
+
+void put_section_picture(PageSink& page, const ImageFile& image, bool web, bool lazy)
+{
+    const SectionPicture p = section_picture_of(image);
+    const bool sized = p.large_width > 0 && p.large_height > 0;
+    const bool srcset = sized && p.small < kKinds;
+    const std::uint64_t drawn_width = (std::uint64_t{p.large_width} + 1) / 2;
+    if (p.webp) {
+        put_text(page, "<picture><source type='image/webp' ");
+        if (srcset) {
+            put_view_srcset(page, image, p, true, drawn_width);
+        } else {
+            put_text(page, "srcset='");
+            put_view_url(page, image, kViewsWebp);
+            put_text(page, "'");
+        }
+        put_text(page, ">");
+    }
+    put_text(page, "<img src='");
+    put_view_url(page, image, srcset ? p.small : p.large);
+    put_text(page, "'");
+    if (srcset) {
+        put_text(page, " ");
+        put_view_srcset(page, image, p, false, drawn_width);
+    }
+    if (web) {
+        // Its link's name too; the table's alt text, without the extension.
+        put_text(page, " alt='");
+        put_html(page, image.name.substr(0, image.name.size() >= 4 ? image.name.size() - 4 : 0));
+        put_text(page, "'");
+    }
+    put_text(page, " border='1' align='top absmiddle'");
+    if (sized) {
+        // Drawn at half its pixels, sharp on a screen of twice the
+        // density, and never wider than the screen; with its size known,
+        // a lazy picture out of view is not fetched.
+        put_text(page, " width='");
+        put_number(page, drawn_width);
+        put_text(page, "' height='");
+        put_number(page, (std::uint64_t{p.large_height} + 1) / 2);
+        put_text(page, "' style='max-width:100%;height:auto'");
+    }
+    put_text(page, lazy ? " loading='lazy'>" : ">");
+    put_text(page, p.webp ? "</picture></a>\n" : "</a>\n");
 }
 
 }  // namespace
@@ -37,18 +144,18 @@ bool make_date_text(std::int64_t modified, std::string& text)
     return true;
 }
 
-void view_size_of(unsigned width, unsigned height, unsigned& view_width, unsigned& view_height)
+void view_size_of(unsigned width, unsigned height, unsigned long_side, unsigned& view_width, unsigned& view_height)
 {
     view_width = width;
     view_height = height;
-    const std::uint64_t long_side = width > height ? width : height;
-    if (long_side <= kViewLongSide)
+    const std::uint64_t longer = width > height ? width : height;
+    if (longer <= long_side)
         return;
-    const std::uint64_t short_side = width > height ? height : width;
-    std::uint64_t scaled = (short_side * kViewLongSide + long_side / 2) / long_side;
+    const std::uint64_t shorter = width > height ? height : width;
+    std::uint64_t scaled = (shorter * long_side + longer / 2) / longer;
     scaled = scaled < 1 ? 1 : scaled;
-    view_width = width > height ? kViewLongSide : static_cast<unsigned>(scaled);
-    view_height = width > height ? static_cast<unsigned>(scaled) : kViewLongSide;
+    view_width = width > height ? long_side : static_cast<unsigned>(scaled);
+    view_height = width > height ? static_cast<unsigned>(scaled) : long_side;
 }
 
 void write_image_entries(PageSink& page, const PageOptions& options, const ImageList& images)
@@ -56,6 +163,7 @@ void write_image_entries(PageSink& page, const PageOptions& options, const Image
     const std::uint64_t count = images.files.size();
     std::uint64_t number = 0;
     std::string date;  // reused: one allocation for the whole page
+    const bool web = is_web_page(options);
     for (const ImageFile& image : images.files) {
         ++number;
         std::string_view shown = image.name;
@@ -97,26 +205,11 @@ void write_image_entries(PageSink& page, const PageOptions& options, const Image
         }
         put_text(page, "\n<p><a href='#");
         put_number(page, next);
-        put_text(page, "'><img src='");
-        unsigned width = image.shown_width, height = image.shown_height;
-        if (image.view) {  // set only when the marker asked for VIEWS
-            put_text(page, kViewFolderName);
-            put_text(page, "/");
-            view_size_of(image.shown_width, image.shown_height, width, height);
-        }
-        put_url(page, image.name);
-        put_text(page, "' border='1' align='top absmiddle'");
-        if (width > 0 && height > 0) {
-            // Drawn at half its pixels, sharp on a screen of twice the
-            // density, and never wider than the screen; with its size known,
-            // a lazy picture out of view is not fetched.
-            put_text(page, " width='");
-            put_number(page, (std::uint64_t{width} + 1) / 2);
-            put_text(page, "' height='");
-            put_number(page, (std::uint64_t{height} + 1) / 2);
-            put_text(page, "' style='max-width:100%;height:auto'");
-        }
-        put_text(page, options.eager_pictures ? "></a>\n" : " loading='lazy'></a>\n");
+        put_text(page, "'>");
+        // A page for the web loads the first section's picture at once when
+        // the table is short enough to leave it on the first screen.
+        const bool first_screen = web && number == 1 && count <= kEagerThumbnails;
+        put_section_picture(page, image, web, !options.eager_pictures && !first_screen);
         put_text(page, options.show_rule ? "<hr>\n" : "<br>\n");
     }
 }

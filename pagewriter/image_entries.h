@@ -17,16 +17,9 @@
 // fit in four digits.
 bool make_date_text(std::int64_t modified, std::string& text);
 
-// The folder beside the page that holds the web-size views the sections
-// show where a picture has one (ImageFile::view), and where they are made.
-constexpr const char* kViewFolderName = "korvel-views";
-constexpr unsigned kViewLongSide = 1600;
-
-// The size of a picture's view, for a picture shown width by height: its
-// long side kViewLongSide, its short side in proportion (at least 1), or
-// the picture's own size when it is no longer than that.
-void view_size_of(unsigned width, unsigned height, unsigned& view_width, unsigned& view_height);
-
+// A section shows its picture's views where they are in place
+// (ImageFile::pieces), each size and format offered for the browser to
+// choose; else the picture itself.
 void write_image_entries(PageSink& page, const PageOptions& options, const ImageList& images);
 
 #endif

@@ -13,9 +13,25 @@ std::string folder_name_of(std::string_view path, char separator)
     return name;
 }
 
-void write_default_header(PageSink& page, std::string_view folder_name)
+void write_default_header(PageSink& page, std::string_view folder_name, bool web, std::uint64_t pictures)
 {
-    put_text(page, "<html><head><title>");
+    if (web) {
+        // What a phone, a search engine and a plain static server need:
+        // the page laid out at the screen's width, in its language and
+        // encoding, described, and no icon fetched that is not there.
+        put_text(page, "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'>\n"
+                       "<meta name='viewport' content='width=device-width, initial-scale=1'>\n"
+                       "<meta name='description' content='");
+        if (!folder_name.empty()) {
+            put_html(page, folder_name);
+            put_text(page, ": ");
+        }
+        put_number(page, pictures);
+        put_text(page, pictures == 1 ? " picture'>\n" : " pictures'>\n");
+        put_text(page, "<link rel='icon' href='data:,'>\n<title>");
+    } else {
+        put_text(page, "<html><head><title>");
+    }
     put_html(page, folder_name);
     put_text(page, "</title></head>\n<body><center><h1>");
     put_html(page, folder_name);

@@ -3,6 +3,7 @@
 #ifndef KORVEL_PAGEWRITER_PAGE_FRAME_H
 #define KORVEL_PAGEWRITER_PAGE_FRAME_H
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,7 +14,11 @@
 // so does a path without any separator.
 std::string folder_name_of(std::string_view path, char separator);
 
-void write_default_header(PageSink& page, std::string_view folder_name);
+// The header named after the folder. On a page for the web (web), a
+// modern document's: doctype, language, encoding, the screen's width and
+// a description that gives the folder's name and its count of pictures.
+void write_default_header(PageSink& page, std::string_view folder_name, bool web = false,
+                          std::uint64_t pictures = 0);
 void write_credit_footer(PageSink& page);
 
 #endif

@@ -1,40 +1,86 @@
 #include "pagewriter/thumbnail_table.h"
 
+#include "pagewriter/web_pieces.h"
+
 namespace {
 constexpr unsigned kRowWidth = 12;
 constexpr const char* kRowStart = "<tr align='center' valign='center'>\n";
+// On a page for the web, as many thumbnails to a row as the screen holds.
+constexpr const char* kFlowingRowStart =
+    "<tr align='center' valign='center' style='display:flex;flex-wrap:wrap;justify-content:center'>\n";
+
+// The src of a picture's thumbnail of the kind: the kind's folder, then
+// its name as a URL.
+void put_piece_url(PageSink& page, const ImageFile& image, std::size_t kind)
+{
+    put_text(page, kPieceKinds[kind].folder);
+    put_text(page, "/");
+    put_url(page, image.name);
+    if (kPieceKinds[kind].webp)
+        put_text(page, ".webp");
+}
+
+// A srcset of the small and the large thumbnail of the format given.
+void put_thumbnail_srcset(PageSink& page, const ImageFile& image, bool webp)
+{
+    put_text(page, "srcset='");
+    put_piece_url(page, image, webp ? kSmallThumbnailsWebp : kSmallThumbnails);
+    put_text(page, " 1x, ");
+    put_piece_url(page, image, webp ? kThumbnailsWebp : kThumbnails);
+    put_text(page, " 2x'");
+}
+
 }  // namespace
 
 std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, const ImageList& images)
 {
+    const bool web = is_web_page(options);
     put_text(page, "<a name='TOP'><table ");
     put_text(page, options.table_attributes);
-    put_text(page, " cellspan='10' cols='12' width='100%'>\n");
-    put_text(page, kRowStart);
+    put_text(page, " cellspan='10' cols='12' width='100%'");
+    // Table, body and row as blocks: the cells flow and wrap.
+    put_text(page, web ? " style='display:block'><tbody style='display:block'>\n" : ">\n");
+    put_text(page, web ? kFlowingRowStart : kRowStart);
 
     std::uint64_t number = 0;
     unsigned column = 0;
     for (const ImageFile& image : images.files) {
         ++number;
-        if (++column > kRowWidth) {
+        if (++column > kRowWidth && !web) {
             put_text(page, "</tr>\n");
             put_text(page, kRowStart);
             column = 1;
         }
         put_text(page, "<td width='60' height='60'><a href='#");
         put_number(page, number);
-        put_text(page, "'><img src='");
-        if (image.thumbnail) {  // set only when the marker asked for THUMBS
-            put_text(page, kThumbnailFolderName);
-            put_text(page, "/");
+        put_text(page, "'>");
+        const bool thumbnail = has_piece(image, kThumbnails);
+        const bool small = thumbnail && has_piece(image, kSmallThumbnails);
+        const bool webp = small && has_piece(image, kThumbnailsWebp) && has_piece(image, kSmallThumbnailsWebp);
+        if (webp) {
+            put_text(page, "<picture><source type='image/webp' ");
+            put_thumbnail_srcset(page, image, true);
+            put_text(page, ">");
         }
-        put_url(page, image.name);
-        put_text(page, "' alt='");
+        put_text(page, "<img src='");
+        if (small)
+            put_piece_url(page, image, kSmallThumbnails);
+        else if (thumbnail)
+            put_piece_url(page, image, kThumbnails);
+        else
+            put_url(page, image.name);
+        if (small) {
+            put_text(page, "' ");
+            put_thumbnail_srcset(page, image, false);
+            put_text(page, " alt='");
+        } else {
+            put_text(page, "' alt='");
+        }
         // The alt text always drops the extension, whatever the options say.
         std::string_view short_name = image.name.substr(0, image.name.size() >= 4 ? image.name.size() - 4 : 0);
         put_html(page, short_name);
         put_text(page, "' border='0' width='60'");
-        if (image.thumbnail && image.shown_width > 0 && image.shown_height > 0) {
+        if (thumbnail && image.shown_width > 0 && image.shown_height > 0) {
             // Its height in the cell, so that the browser can lay the table
             // out before the thumbnail comes.
             const std::uint64_t height =
@@ -43,8 +89,11 @@ std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, 
             put_number(page, height > 0 ? height : 1);
             put_text(page, "'");
         }
-        put_text(page, options.eager_pictures ? "></a></td>\n" : " loading='lazy'></a></td>\n");
+        // A page for the web loads the thumbnails of its first screen at once.
+        const bool lazy = !options.eager_pictures && (!web || number > kEagerThumbnails);
+        put_text(page, lazy ? " loading='lazy'>" : ">");
+        put_text(page, webp ? "</picture></a></td>\n" : "</a></td>\n");
     }
-    put_text(page, "</tr></table>\n");
+    put_text(page, web ? "</tr></tbody></table>\n" : "</tr></table>\n");
     return number;
 }

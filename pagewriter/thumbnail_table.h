@@ -1,5 +1,6 @@
 // The top of the gallery: the anchor TOP and a table of thumbnails, twelve
-// to a row, each linking to its picture's section by the picture's number.
+// to a row (on a page for the web, as many as the screen holds), each
+// linking to its picture's section by the picture's number.
 #ifndef KORVEL_PAGEWRITER_THUMBNAIL_TABLE_H
 #define KORVEL_PAGEWRITER_THUMBNAIL_TABLE_H
 
@@ -9,11 +10,13 @@
 #include "pagewriter/page_sink.h"
 #include "run/page_options.h"
 
-// The folder beside the page that holds the thumbnails the table shows
-// where a picture has one (ImageFile::thumbnail), and where they are made.
-constexpr const char* kThumbnailFolderName = "korvel-thumbs";
+// On a page for the web, the thumbnails a phone's first screen shows are
+// not lazy: they are what its reader sees first.
+constexpr std::uint64_t kEagerThumbnails = 48;
 
-// Writes the table and returns the number of pictures in it.
+// Writes the table and returns the number of pictures in it. A picture's
+// cell shows its thumbnails where they are in place (ImageFile::pieces),
+// each size and format offered for the browser to choose; else the picture.
 std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, const ImageList& images);
 
 #endif

@@ -18,8 +18,9 @@ struct ListedFile {
     std::uint64_t size = 0;                  // known once the entry is looked up
     std::int64_t modified = 0;               // seconds since the epoch, likewise
     std::uint32_t modified_nanoseconds = 0;  // and the rest of that time, as finely as the system keeps it
-    bool thumbnail = false;                  // a thumbnail of it is in place (set by the thumbnails)
-    bool view = false;                       // a web-size view of it is in place (set by the views)
+    // Which of the pieces korvel makes of a picture for the web are in
+    // place, a bit for each kind (web_pieces.h): set under THUMBS and VIEWS.
+    std::uint8_t pieces = 0;
     // What tells this file from another under the same name, of the same
     // size and time, mixed into one number: on POSIX its device, inode and
     // status change time, on Windows its file id and change time. A file

@@ -87,6 +87,7 @@ int run_phases(GalleryRun& run)
     if (!list_images(images))
         return -1;
 
+    run.picture_count = images.files.size();
     std::string cwd;
     if (get_current_directory(cwd))
         run.folder_name = folder_name_of(cwd, kPathSeparator);

@@ -21,6 +21,7 @@ struct GalleryRun {
     std::uint64_t line_number = 0;  // template lines read so far
     std::string marker_rest;        // what followed the marker tag's ">"
     std::string folder_name;        // last component of the current directory
+    std::uint64_t picture_count = 0;
 };
 
 // The whole run. Arguments and environment are ignored. Returns the exit

@@ -20,4 +20,11 @@ struct PageOptions {
     std::string table_attributes = "border='0'";  // written raw into <table ...>
 };
 
+// True when the options ask for thumbnails or views: a page for the web,
+// with the head and the markup a phone needs.
+inline bool is_web_page(const PageOptions& options)
+{
+    return !options.full_size_thumbnails || !options.full_size_sections;
+}
+
 #endif

@@ -5,8 +5,17 @@
 # and xxHash's header, which korvel uses alone (header only), from Debian's
 # libxxhash-dev: a folder of its own holds just that header.
 # Debian's source is fetched with a source list of its own, which changes
-# nothing of the system's apt configuration.
+# nothing of the system's apt configuration. libwebp is built beside it
+# (libwebp-windows.sh), and its flags are among libjpeg_windows_flags.
+. scripts/libwebp-windows.sh
+
 build_libjpeg_windows() {
+    build_libjpeg_windows_alone
+    build_libwebp_windows "$PWD/build/windows-libjpeg/apt"
+    libjpeg_windows_flags+=("${libwebp_windows_flags[@]}")
+}
+
+build_libjpeg_windows_alone() {
     local root="$PWD/build/windows-libjpeg"
     libjpeg_windows_flags=(-DJPEG_INCLUDE_DIR="$root/include" -DJPEG_LIBRARY="$root/lib/libjpeg.a"
         -DKORVEL_LIBJPEG_LICENSE="$root/LICENSE-libjpeg-turbo.md" -DKORVEL_XXHASH_INCLUDE_DIR="$PWD/build/windows-xxhash")

@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
-need_packages build-essential debhelper cmake libgtest-dev libacl1-dev libjpeg62-turbo-dev libxxhash-dev dpkg-dev lintian autopkgtest mandoc groff-base
+need_packages build-essential debhelper cmake libgtest-dev libacl1-dev libjpeg62-turbo-dev libxxhash-dev libwebp-dev dpkg-dev lintian autopkgtest mandoc groff-base
 
 version=$(dpkg-parsechangelog -S Version)
 # Every time stamp in the packages is the last commit's, so that two builds

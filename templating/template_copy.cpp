@@ -137,7 +137,7 @@ void copy_template_head(GalleryRun& run, PageOptions& options)
         parse_marker_options(tag, options);
 
         if (on_first_line)
-            write_default_header(run.page, run.folder_name);
+            write_default_header(run.page, run.folder_name, is_web_page(options), run.picture_count);
         return;
     }
 }

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "platform/platform_shared.h"
+#include "pagewriter/web_pieces.h"
 #include "support/test_support.h"
 
 namespace {
@@ -436,8 +437,8 @@ TEST(FullDisk, AFileSizeLimitCostsAPieceNeverThePage)
         RunResult ran = run_korvel_restricted(folder.path, restrictions);
         EXPECT_EQ(ran.status, 0) << run;
         const std::string text = read_file(join_path(folder.path, "index.html"));
-        EXPECT_NE(text.find("<img src='korvel-thumbs/large.jpg'"), std::string::npos) << run;
-        EXPECT_NE(text.find("<img src='large.jpg' border='1'"), std::string::npos) << run;
+        EXPECT_NE(text.find("korvel-thumbs/large.jpg 2x'"), std::string::npos) << run;
+        EXPECT_EQ(text.find("korvel-views/large.jpg"), std::string::npos) << run;
         EXPECT_EQ(folder_entries(join_path(folder.path, "korvel-views")), std::vector<std::string>{".korvel-record"});
     }
     ASSERT_GT(read_file(join_path(folder.path, "large.jpg")).size(), restrictions.file_size_limit);
@@ -504,22 +505,25 @@ TEST(FullDisk, ThumbnailsAndViewsNeverCostThePage)
         EXPECT_EQ(run.status, 0) << c.what;
         EXPECT_EQ(run.output, "");
         std::vector<std::string> after = folder_entries(folder.path);
-        for (const char* made : {"korvel-thumbs", "korvel-views"})
-            after.erase(std::remove(after.begin(), after.end(), made), after.end());
+        for (const PieceKind& kind : kPieceKinds)
+            after.erase(std::remove(after.begin(), after.end(), kind.folder), after.end());
         EXPECT_EQ(after, before) << c.what;
         const std::string text = read_file(page);
-        EXPECT_NE(text.find("<img src='IMG_10299.jpg' border='1'"), std::string::npos) << c.what;
-        for (const std::string made : {"korvel-thumbs", "korvel-views"}) {
+        EXPECT_NE(text.find("<img src='IMG_10299.jpg' alt='IMG_10299' border='1'"), std::string::npos) << c.what;
+        for (const PieceKind& kind : kPieceKinds) {
+            const std::string made = kind.folder;
             for (const std::string& name : folder_entries(join_path(folder.path, made))) {
                 EXPECT_EQ(name.find(kOwnTemporaryMark), std::string::npos) << c.what;
                 EXPECT_TRUE(name == ".korvel-record" || text.find(made + "/" + name) != std::string::npos) << name;
             }
             for (std::size_t at = text.find(made + "/"); at != std::string::npos; at = text.find(made + "/", at + 1))
-                EXPECT_TRUE(file_exists(join_path(folder.path, text.substr(at, text.find('\'', at) - at)))) << c.what;
+                EXPECT_TRUE(file_exists(join_path(folder.path, text.substr(at, text.find_first_of("' ", at) - at))))
+                    << c.what;
         }
         // A picture without its view is shown whole.
-        EXPECT_TRUE(text.find("<img src='korvel-views/IMG_10290.jpg'") != std::string::npos ||
-                    text.find("<img src='IMG_10290.jpg' border='1' align='top absmiddle' width='900'") !=
+        EXPECT_TRUE(text.find("korvel-views/IMG_10290.jpg 1600w") != std::string::npos ||
+                    text.find("IMG_10290.jpg 1800w") != std::string::npos ||
+                    text.find("<img src='IMG_10290.jpg' alt='IMG_10290' border='1' align='top absmiddle' width='900'") !=
                         std::string::npos)
             << c.what;
     }

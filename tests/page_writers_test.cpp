@@ -196,7 +196,7 @@ TEST_F(Writers, TheRoomKeptForThePageHoldsIt)
     for (int i = 0; i < 200; ++i) {
         add_image(images, std::string(i, '\xFF') + "'\"<&" + std::string(i, '\xE9') + ".jpg", 1u << 30, kJan2);
         ImageFile& image = images.files.back();
-        image.thumbnail = image.view = true;
+        image.pieces = 0xFF;  // every piece of every picture in place
         image.shown_width = 4000000, image.shown_height = 3000000;
     }
     PageOptions options;

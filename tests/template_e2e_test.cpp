@@ -159,13 +159,16 @@ TEST(TemplatePage, ThumbnailsMadeOnce)
     ASSERT_EQ(run_korvel(folder.path).status, 0);
     const std::string page = read_file(join_path(folder.path, "index.html"));
     EXPECT_EQ(page.find("korvel-thumbs/d.jpg"), std::string::npos);
-    EXPECT_NE(page.find("<a href='#1'><img src='korvel-thumbs/a.jpg' alt='a' border='0' width='60' height='45'>"),
-              std::string::npos);
+    const std::string a_cell = "<td width='60' height='60'><a href='#1'><picture><source type='image/webp' srcset='"
+                               "korvel-thumbs-60-webp/a.jpg.webp 1x, korvel-thumbs-webp/a.jpg.webp 2x'><img "
+                               "src='korvel-thumbs-60/a.jpg' srcset='korvel-thumbs-60/a.jpg 1x, korvel-thumbs/a.jpg "
+                               "2x' alt='a' border='0' width='60' height='45'></picture></a></td>\n";
+    EXPECT_NE(page.find(native_line_ends(a_cell)), std::string::npos);
     EXPECT_NE(page.find("<img src='broken.jpg' alt='broken' border='0' width='60'>"), std::string::npos);
-    EXPECT_NE(page.find("<img src='a.jpg' border='1' align='top absmiddle' width='200' height='150' "
+    EXPECT_NE(page.find("<img src='a.jpg' alt='a' border='1' align='top absmiddle' width='200' height='150' "
                         "style='max-width:100%;height:auto'></a>"),
               std::string::npos);
-    EXPECT_NE(page.find("<img src='broken.jpg' border='1' align='top absmiddle'></a>"), std::string::npos);
+    EXPECT_NE(page.find("<img src='broken.jpg' alt='broken' border='1' align='top absmiddle'></a>"), std::string::npos);
     EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{".korvel-record", "a.jpg", "b.jpg", "c.jpg", "d.jpg"}));
     const std::string c = read_file(join_path(thumbs, "c.jpg"));
 
@@ -182,9 +185,10 @@ TEST(TemplatePage, ThumbnailsMadeOnce)
     EXPECT_EQ(read_file(join_path(thumbs, "d.jpg")), users);
     EXPECT_NE(read_file(join_path(thumbs, "c.jpg")), c);
     const std::string again = read_file(join_path(folder.path, "index.html"));
-    EXPECT_NE(again.find("<img src='korvel-thumbs/a.jpg' alt='a' border='0' width='60' height='45'>"), std::string::npos);
-    EXPECT_NE(again.find("<img src='korvel-thumbs/c.jpg' alt='c' border='0' width='60' height='80'>"), std::string::npos);
-    EXPECT_NE(again.find("<img src='c.jpg' border='1' align='top absmiddle' width='150' height='200' "), std::string::npos);
+    EXPECT_NE(again.find(native_line_ends(a_cell)), std::string::npos);
+    EXPECT_NE(again.find("korvel-thumbs/c.jpg 2x' alt='c' border='0' width='60' height='80'>"), std::string::npos);
+    EXPECT_NE(again.find("<img src='c.jpg' alt='c' border='1' align='top absmiddle' width='150' height='200' "),
+              std::string::npos);
 }
 
 // VIEWS: each section shows its picture's web-size view, drawn at half
@@ -200,20 +204,30 @@ TEST(TemplatePage, ViewsMadeOnce)
     make_jpeg(folder.path, "b.jpg", 2000, 3000, kJan2);
     make_jpeg(folder.path, "small.jpg", 800, 600, kJan2);
     make_file(folder.path, "z broken.jpg", "not a picture", kJan2);
-    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL VIEWS>\n");
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL VIEWS LAZY>\n");
     ASSERT_EQ(run_korvel(folder.path).status, 0);
     const std::string page = read_file(join_path(folder.path, "index.html"));
     const std::string top = "<a href='#TOP' style='text-decoration: none;'> [Top] </a>";
-    const std::string fit = " style='max-width:100%;height:auto'></a>";
+    const std::string fit = " style='max-width:100%;height:auto'";
+    const std::string boats_webp = "korvel-views-800-webp/Boats &amp; bay.jpg.webp 800w, "
+                                   "korvel-views-webp/Boats &amp; bay.jpg.webp 1600w";
+    const std::string boats_jpeg = "korvel-views-800/Boats &amp; bay.jpg 800w, korvel-views/Boats &amp; bay.jpg 1600w";
+    const std::string b_webp = "korvel-views-800-webp/b.jpg.webp 533w, korvel-views-webp/b.jpg.webp 1067w";
+    const std::string b_jpeg = "korvel-views-800/b.jpg 533w, korvel-views/b.jpg 1067w";
     for (const std::string& section :
-         {top + "<a href='Boats &amp; bay.jpg' style='text-decoration: none;'> [Full size] </a>\n<p><a "
-                "href='#3'><img src='korvel-views/Boats &amp; bay.jpg' border='1' align='top absmiddle' "
-                "width='800' height='600'" + fit,
-          top + "<a href='b.jpg' style='text-decoration: none;'> [Full size] </a>\n<p><a href='#2'><img "
-                "src='korvel-views/b.jpg' border='1' align='top absmiddle' width='534' height='800'" + fit,
-          "<img src='small.jpg' border='1' align='top absmiddle' width='400' height='300'" + fit,
+         {top + "<a href='Boats &amp; bay.jpg' style='text-decoration: none;'> [Full size] </a>\n<p><a href='#3'>"
+                "<picture><source type='image/webp' srcset='" + boats_webp + "' sizes='(max-width:800px) 100vw, "
+                "800px'><img src='korvel-views-800/Boats &amp; bay.jpg' srcset='" + boats_jpeg + "' sizes='(max-width:"
+                "800px) 100vw, 800px' alt='Boats &amp; bay' border='1' align='top absmiddle' width='800' height='600'" +
+                fit + " loading='lazy'></picture></a>",
+          top + "<a href='b.jpg' style='text-decoration: none;'> [Full size] </a>\n<p><a href='#2'><picture><source "
+                "type='image/webp' srcset='" + b_webp + "' sizes='(max-width:534px) 100vw, 534px'><img "
+                "src='korvel-views-800/b.jpg' srcset='" + b_jpeg + "' sizes='(max-width:534px) 100vw, 534px' alt='b' "
+                "border='1' align='top absmiddle' width='534' height='800'" + fit + "></picture></a>",
+          "<img src='small.jpg' alt='small' border='1' align='top absmiddle' width='400' height='300'" + fit + " "
+                "loading='lazy'></a>",
           top + "<a href='z broken.jpg' style='text-decoration: none;'> [Full size] </a>\n<p><a href='#1'><img "
-                "src='z broken.jpg' border='1' align='top absmiddle'></a>",
+                "src='z broken.jpg' alt='z broken' border='1' align='top absmiddle' loading='lazy'></a>",
           std::string("<img src='b.jpg' alt='b' border='0' width='60'></a>")})
         EXPECT_NE(page.find(native_line_ends(section)), std::string::npos) << section;
     EXPECT_EQ(folder_entries(views), (std::vector<std::string>{".korvel-record", "Boats & bay.jpg", "b.jpg"}));
@@ -227,7 +241,8 @@ TEST(TemplatePage, ViewsMadeOnce)
     EXPECT_EQ(folder_entries(views), (std::vector<std::string>{".korvel-record", "b.jpg", "own.jpg", "small.jpg"}));
     EXPECT_EQ(read_file(join_path(views, "b.jpg")), "current, so never rewritten");
     EXPECT_NE(read_file(join_path(folder.path, "index.html"))
-                  .find("<img src='korvel-views/small.jpg' border='1' align='top absmiddle' width='800' height='445'"),
+                  .find("korvel-views/small.jpg 1600w' sizes='(max-width:800px) 100vw, 800px' alt='small' border='1' "
+                        "align='top absmiddle' width='800' height='445'"),
               std::string::npos);
 }
 
@@ -264,7 +279,7 @@ bool near(Shade a, const JpegRecipe& b)
 
 bool shows_thumbnail(const std::string& page, const std::string& name)
 {
-    return page.find("<img src='korvel-thumbs/" + name + "'") != std::string::npos;
+    return page.find("korvel-thumbs/" + name + " 2x'") != std::string::npos;
 }
 
 }  // namespace
@@ -297,14 +312,14 @@ TEST(TemplatePage, ThumbnailsAndViewsOfProgressivePictures)
     const std::string page = read_file(join_path(folder.path, "index.html"));
     for (const Case& c : cases) {
         EXPECT_EQ(shows_thumbnail(page, c.name), c.made) << c.name;
-        EXPECT_EQ(page.find(std::string("<img src='korvel-views/") + c.name + "'") != std::string::npos, c.made)
+        EXPECT_EQ(page.find(std::string("korvel-views/") + c.name + " ") != std::string::npos, c.made)
             << c.name;
         if (c.made) {
             EXPECT_TRUE(near(middle_of(join_path(folder.path, std::string("korvel-thumbs/") + c.name)), c.recipe));
             EXPECT_TRUE(near(middle_of(join_path(folder.path, std::string("korvel-views/") + c.name)), c.recipe));
         } else {
             EXPECT_NE(page.find(std::string("<img src='") + c.name + "' alt="), std::string::npos) << c.name;
-            EXPECT_NE(page.find(std::string("<img src='") + c.name + "' border='1'"), std::string::npos) << c.name;
+            EXPECT_NE(page.find(std::string("<img src='") + c.name + "' alt="), std::string::npos) << c.name;
         }
     }
 }
@@ -333,7 +348,7 @@ TEST(TemplatePage, ThumbnailsFollowTheirPictures)
         for (const auto& [name, recipe] : shown) {
             EXPECT_TRUE(shows_thumbnail(page, name)) << step << ": " << name;
             EXPECT_TRUE(near(middle_of(join_path(thumbs, name)), recipe)) << step << ": " << name;
-            EXPECT_NE(page.find(std::string("<img src='korvel-views/") + name + "'"), std::string::npos) << step;
+            EXPECT_NE(page.find(std::string("korvel-views/") + name + " "), std::string::npos) << step;
             EXPECT_TRUE(near(middle_of(join_path(views, name)), recipe)) << step << ": " << name;
         }
     };
@@ -397,5 +412,5 @@ TEST(TemplatePage, ARunWaitsForAnotherInTheFolderOfViews)
     }
     EXPECT_EQ(wait_for(run).status, 0);
     EXPECT_TRUE(file_exists(join_path(views, "a.jpg")));
-    EXPECT_NE(read_file(join_path(folder.path, "index.html")).find("<img src='korvel-views/a.jpg'"), std::string::npos);
+    EXPECT_NE(read_file(join_path(folder.path, "index.html")).find("korvel-views/a.jpg "), std::string::npos);
 }

@@ -17,6 +17,10 @@
 #include "web_pictures/resample.h"
 #include "support/test_support.h"
 #include "web_pictures/web_picture_image.h"
+#include "web_pictures/webp_codec.h"
+
+#include <webp/decode.h>
+#include <webp/mux.h>
 
 namespace {
 
@@ -49,8 +53,35 @@ struct Decoded {
     }
 };
 
+// A WebP piece decoded as a JPEG's header would tell it: upright,
+// baseline, with its profile.
+Decoded decode_webp(const std::string& webp)
+{
+    Decoded d;
+    const WebPData data = {reinterpret_cast<const std::uint8_t*>(webp.data()), webp.size()};
+    int width = 0, height = 0;
+    std::uint8_t* rgb = WebPDecodeRGB(data.bytes, data.size, &width, &height);
+    EXPECT_NE(rgb, nullptr);
+    if (!rgb)
+        return d;
+    d.width = static_cast<unsigned>(width), d.height = static_cast<unsigned>(height);
+    d.rgb.assign(rgb, rgb + std::size_t{d.width} * d.height * 3);
+    WebPFree(rgb);
+    WebPMux* mux = WebPMuxCreate(&data, 0);
+    WebPData icc = {nullptr, 0};
+    if (mux && WebPMuxGetChunk(mux, "ICCP", &icc) == WEBP_MUX_OK) {
+        d.header.icc = static_cast<unsigned char*>(std::malloc(icc.size));
+        std::copy(icc.bytes, icc.bytes + icc.size, d.header.icc);
+        d.header.icc_size = static_cast<unsigned>(icc.size);
+    }
+    WebPMuxDelete(mux);
+    return d;
+}
+
 Decoded decode(const std::string& jpeg)
 {
+    if (jpeg.compare(0, 4, "RIFF") == 0)
+        return decode_webp(jpeg);
     Decoded d;
     const unsigned char* data = reinterpret_cast<const unsigned char*>(jpeg.data());
     EXPECT_TRUE(read_jpeg_header(data, jpeg.size(), d.header));
@@ -100,52 +131,58 @@ void expect_shown(const std::string& jpeg, const std::string& profile, int orien
 
 }  // namespace
 
-// Views of every shape: the long side 1600, upright and turned where the
-// picture is, with the thumbnail made beside from the same decode; a
-// picture no longer than a view that needs no turn shows itself.
-TEST(Thumbnail, ViewsOfEveryShape)
+// Every piece of every shape, from one decode: views with the long side
+// 1600 and 800, thumbnails 120 and 60 wide, upright and turned where the
+// picture is, each in JPEG and WebP; a picture no longer than a view that
+// needs no turn shows itself instead.
+TEST(Thumbnail, PiecesOfEveryShape)
 {
     struct Case {
         const char* what;
         unsigned width, height;
         int orientation;
-        unsigned view_width, view_height;  // 0 by 0: it shows itself
-        unsigned thumbnail_height;
+        unsigned sizes[4][2];  // view, small view, thumbnail, small thumbnail; 0 by 0: none
     };
-    const Case cases[] = {{"landscape", 2400, 1800, 1, 1600, 1200, 90},
-                          {"portrait", 1800, 2400, 1, 1200, 1600, 160},
-                          {"turned clockwise", 2400, 1800, 6, 1200, 1600, 160},
-                          {"turned anticlockwise", 2400, 1800, 8, 1200, 1600, 160},
-                          {"already small", 800, 600, 1, 0, 0, 90},
-                          {"small but turned", 800, 600, 6, 600, 800, 160},
-                          {"a view's size exactly", 1600, 900, 1, 0, 0, 68},
-                          {"panorama", 4800, 500, 1, 1600, 167, 13}};
+    const Case cases[] = {
+        {"landscape", 2400, 1800, 1, {{1600, 1200}, {800, 600}, {120, 90}, {60, 45}}},
+        {"portrait", 1800, 2400, 1, {{1200, 1600}, {600, 800}, {120, 160}, {60, 80}}},
+        {"turned clockwise", 2400, 1800, 6, {{1200, 1600}, {600, 800}, {120, 160}, {60, 80}}},
+        {"turned anticlockwise", 2400, 1800, 8, {{1200, 1600}, {600, 800}, {120, 160}, {60, 80}}},
+        {"already small", 800, 600, 1, {{0, 0}, {0, 0}, {120, 90}, {60, 45}}},
+        {"small but turned", 800, 600, 6, {{600, 800}, {600, 800}, {120, 160}, {60, 80}}},
+        {"a view's size exactly", 1600, 900, 1, {{0, 0}, {800, 450}, {120, 68}, {60, 34}}},
+        {"panorama", 4800, 500, 1, {{1600, 167}, {800, 83}, {120, 13}, {60, 6}}}};
+    const std::size_t kinds[4] = {kViews, kSmallViews, kThumbnails, kSmallThumbnails};
     const std::string profile(200, '\x37');
+    const char* const marks[kKinds] = {"t", "v", "st", "sv", "tw", "vw", "stw", "svw"};
     for (const Case& c : cases) {
         const std::string picture = with_orientation(quarters_jpeg(c.width, c.height, profile), c.orientation);
         WebPictureOrder order;
-        order.thumbnail = order.view = true;
-        order.thumbnail_comment = "t";
-        order.view_comment = "v";
+        std::fill(order.wanted, order.wanted + kKinds, true);
+        order.marks = marks;
         WebPictures made;
         make_web_pictures_of(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), order, made);
         EXPECT_EQ(made.shown.width, c.orientation >= 5 ? c.height : c.width) << c.what;
-        ASSERT_EQ(made.view_made, c.view_width != 0) << c.what;
-        ASSERT_TRUE(made.thumbnail_made) << c.what;
-        if (made.view_made) {
-            Decoded view = decode(made.view);
-            std::free(view.header.icc);
-            EXPECT_EQ(view.width, c.view_width) << c.what;
-            EXPECT_EQ(view.height, c.view_height) << c.what;
-            expect_shown(made.view, profile, c.orientation, c.what);
-        } else {
-            EXPECT_TRUE(made.view.empty()) << c.what;
+        for (int k = 0; k < 4; ++k) {
+            for (std::size_t kind : {kinds[k], webp_kind_of(kinds[k])}) {
+                const std::string what = std::string(c.what) + ", " + kPieceKinds[kind].folder;
+                ASSERT_EQ(made.made[kind], c.sizes[k][0] != 0) << what;
+                if (!made.made[kind]) {
+                    EXPECT_TRUE(made.bytes[kind].empty()) << what;
+                    continue;
+                }
+                Decoded piece = decode(made.bytes[kind]);
+                std::free(piece.header.icc);
+                EXPECT_EQ(piece.width, c.sizes[k][0]) << what;
+                EXPECT_EQ(piece.height, c.sizes[k][1]) << what;
+                if (piece.height >= 12)  // corners apart from the middle
+                    expect_shown(made.bytes[kind], profile, c.orientation, what.c_str());
+                if (kPieceKinds[kind].webp) {
+                    EXPECT_TRUE(webp_carries_mark(made.bytes[kind], marks[kind])) << what;
+                    EXPECT_LT(made.bytes[kind].size(), made.bytes[kinds[k]].size()) << what;
+                }
+            }
         }
-        Decoded thumbnail = decode(made.thumbnail);
-        std::free(thumbnail.header.icc);
-        EXPECT_EQ(thumbnail.width, 120u) << c.what;
-        EXPECT_EQ(thumbnail.height, c.thumbnail_height) << c.what;
-        expect_shown(made.thumbnail, profile, c.orientation, c.what);
     }
 }
 

@@ -10,8 +10,13 @@
 #include <unordered_set>
 
 #include "web_pictures/web_picture_record.h"
+#include "web_pictures/webp_codec.h"
 
 namespace {
+
+// No WebP piece korvel makes comes near this: a 1600-pixel view and a
+// profile of kProfileMostBytes.
+constexpr std::size_t kWebpPieceMostBytes = 16u << 20;
 
 // True when a file starts as korvel's thumbnails and views do: a JPEG
 // whose comment, among its first markers, is the mark.
@@ -65,6 +70,12 @@ bool names_a_piece_in_place(const WebPictureFolder& folder, std::string_view nam
 bool is_marked_piece(const WebPictureFolder& folder, std::string_view name, const char* mark)
 {
     std::string start;
+    std::int64_t ignored_time = 0;
+    // A WebP piece's mark ends it: the whole file is read, as far as the
+    // largest view and profile go.
+    if (name.size() >= 5 && name.substr(name.size() - 5) == ".webp")
+        return read_web_picture_whole(folder, name, kWebpPieceMostBytes, start, ignored_time) &&
+               webp_carries_mark(start, mark);
     return read_web_picture_start(folder, name, 512, start) && carries_mark(start, mark);
 }
 
@@ -78,13 +89,17 @@ void remove_stale_pictures(WebPictureFolder& folder, const FolderListing& names,
     if (names.files.size() == current + (with_record ? 1 : 0))
         return;
     remove_abandoned_web_pictures(folder, names);
+    std::vector<std::string> piece_names;
     std::unordered_set<std::string_view> in_place;
     std::unordered_multimap<std::string, std::string_view> folded_in_place;
     for (const ImageFile& image : images.files)
-        if (is_in_place(image, kind)) {
-            in_place.insert(image.name);
-            folded_in_place.emplace(folded(image.name), image.name);
+        if (has_piece(image, kind)) {
+            piece_names.push_back(piece_name(kind, image.name));
         }
+    for (const std::string& name : piece_names) {
+        in_place.insert(name);
+        folded_in_place.emplace(folded(name), name);
+    }
     for (const ListedFile& file : names.files)
         if (file.name != kRecordName && in_place.count(file.name) == 0 &&
             !names_a_piece_in_place(folder, file.name, folded_in_place) &&

@@ -76,26 +76,22 @@ void look_at_bytes(const ImageFile& image, const Wanted& wanted, const char* con
             order[kind] = true;
         }
     }
-    if (!order[kThumbnails] && !order[kViews])
+    if (std::none_of(order, order + kKinds, [](bool wanted) { return wanted; }))
         return;
     WebPictureOrder what;
-    what.thumbnail = order[kThumbnails];
-    what.view = order[kViews];
+    std::copy(order, order + kKinds, what.wanted);
     what.budget = &budget;
-    what.thumbnail_comment = marks[kThumbnails];
-    what.view_comment = marks[kViews];
+    what.marks = marks;
     WebPictures made;
     make_web_pictures_of(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), what, made);
     result.entry.width = made.shown.width;
     result.entry.height = made.shown.height;
-    const bool made_kind[kKinds] = {made.thumbnail_made, made.view_made};
-    std::string* bytes[kKinds] = {&made.thumbnail, &made.view};
     for (std::size_t kind = 0; kind < kKinds; ++kind) {
         if (!order[kind])
             continue;
-        result.made[kind] = made_kind[kind];
-        result.pieces[kind].outcome = made_kind[kind] ? Outcome::made : Outcome::makes_none;
-        result.pieces[kind].bytes.swap(*bytes[kind]);
+        result.made[kind] = made.made[kind];
+        result.pieces[kind].outcome = made.made[kind] ? Outcome::made : Outcome::makes_none;
+        result.pieces[kind].bytes.swap(made.bytes[kind]);
     }
 }
 
@@ -150,7 +146,9 @@ void look_at_pictures(const ImageList& images, const std::vector<Wanted>& wanted
     shared.wanted = &wanted;
     shared.marks = marks;
     shared.results = &results;
-    const bool views = std::any_of(wanted.begin(), wanted.end(), [](const Wanted& w) { return w.kinds[kViews]; });
+    const bool views = std::any_of(wanted.begin(), wanted.end(), [](const Wanted& w) {
+        return w.kinds[kViews] || w.kinds[kSmallViews] || w.kinds[kViewsWebp] || w.kinds[kSmallViewsWebp];
+    });
     shared.budget.most = views ? kRunMemoryBudget : kRunMemoryBudgetForThumbnails;
     std::vector<std::thread> helpers;
     unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostThreads));

@@ -10,25 +10,9 @@
 #include <vector>
 
 #include "pagewriter/image_listing.h"
+#include "pagewriter/web_pieces.h"
 #include "platform/web_picture_files.h"
 #include "web_pictures/web_picture_record.h"
-
-// The kinds korvel makes of a picture: its thumbnail for the table, its
-// view for the section.
-constexpr std::size_t kThumbnails = 0;
-constexpr std::size_t kViews = 1;
-constexpr std::size_t kKinds = 2;
-
-// Whether a picture's piece of the kind is in place, for the page.
-inline bool& in_place(ImageFile& image, std::size_t kind)
-{
-    return kind == kThumbnails ? image.thumbnail : image.view;
-}
-
-inline bool is_in_place(const ImageFile& image, std::size_t kind)
-{
-    return kind == kThumbnails ? image.thumbnail : image.view;
-}
 
 // One picture to look at.
 struct Wanted {

@@ -8,16 +8,19 @@
 #include <utility>
 #include <vector>
 
-#include "pagewriter/image_entries.h"
 #include "web_pictures/jpeg_codec.h"
 #include "web_pictures/memory_budget.h"
 #include "web_pictures/resample.h"
 #include "web_pictures/upright.h"
+#include "web_pictures/webp_codec.h"
 
 namespace {
 
 constexpr int kThumbnailQuality = 80;
 constexpr int kViewQuality = 85;
+constexpr int kWebpQuality = 80;
+// The sizes, largest first: each is reduced from the one before.
+constexpr std::size_t kSteps[] = {kViews, kSmallViews, kThumbnails, kSmallThumbnails};
 
 // Held while a progressive picture decodes.
 std::mutex progressive_turn;
@@ -39,30 +42,27 @@ ShownSize shown_size_of(const JpegHeader& header)
     return shown;
 }
 
-// The thumbnail's size as stored; false for a picture too narrow or too
-// high to make one.
-bool thumbnail_size_of(const JpegHeader& header, unsigned& width, unsigned& height)
+// The size of the piece of the (JPEG) kind as stored; false for a picture
+// too narrow or too high to make a thumbnail, or one that shows itself.
+bool stored_size_of(const JpegHeader& header, std::size_t kind, unsigned& width, unsigned& height)
 {
     const ShownSize shown = shown_size_of(header);
     const unsigned long long shown_width = shown.width, shown_height = shown.height;
+    const PieceKind& piece = kPieceKinds[kind];
+    if (piece.view) {
+        unsigned view_width = 0, view_height = 0;
+        ::view_size_of(shown.width, shown.height, piece.size, view_width, view_height);
+        if (view_width == shown.width && view_height == shown.height && header.orientation == 1)
+            return false;
+        turned_size(header, view_width, view_height, width, height);
+        return true;
+    }
     if (shown_width < kThumbnailWidth || shown_height > shown_width * 4)
         return false;
-    unsigned long long thumbnail_height = (shown_height * kThumbnailWidth + shown_width / 2) / shown_width;
+    unsigned long long thumbnail_height = (shown_height * piece.size + shown_width / 2) / shown_width;
     thumbnail_height = thumbnail_height < 1 ? 1 : thumbnail_height;
-    turned_size(header, kThumbnailWidth, static_cast<unsigned>(thumbnail_height), width, height);
+    turned_size(header, piece.size, static_cast<unsigned>(thumbnail_height), width, height);
     return thumbnail_height <= kThumbnailMostHeight;
-}
-
-// The view's size as stored; false for a picture that shows itself.
-bool stored_view_size_of(const JpegHeader& header, unsigned& width, unsigned& height)
-{
-    const ShownSize shown = shown_size_of(header);
-    unsigned view_width = 0, view_height = 0;
-    ::view_size_of(shown.width, shown.height, view_width, view_height);
-    if (view_width == shown.width && view_height == shown.height && header.orientation == 1)
-        return false;
-    turned_size(header, view_width, view_height, width, height);
-    return true;
 }
 
 // Decodes at the smallest scale the library offers that still leaves width
@@ -81,15 +81,17 @@ unsigned scale_for(const JpegHeader& header, unsigned width, unsigned height)
 }
 
 // What making the pieces holds at most besides the picture's bytes: the
-// decoded pixels, and for a view, beside them, the reduction's first pass
-// (the rest comes once the decoded pixels are freed, and takes less).
-std::size_t working_bytes(const JpegHeader& header, unsigned width, unsigned height, bool view)
+// decoded pixels and, beside them, the reduction's first pass, the first
+// size turned upright and the WebP encoder's working copy of it (the rest
+// comes once the decoded pixels are freed, and takes less).
+std::size_t working_bytes(const JpegHeader& header, unsigned width, unsigned height, bool webp)
 {
     unsigned decoded_width = 0, decoded_height = 0;
     scaled_size(header, scale_for(header, width, height), decoded_width, decoded_height);
     const std::size_t decoded = std::size_t{decoded_width} * decoded_height * 3;
     const std::size_t first_pass = std::size_t{decoded_width} * height * 3;
-    return decoded + (view ? first_pass : 0) + (1u << 20);
+    const std::size_t first = std::size_t{width} * height;
+    return decoded + first_pass + first * 3 + (webp ? first * 6 : 0) + (1u << 20);
 }
 
 // Holds memory of the run's budget while it lives (none without a budget).
@@ -128,17 +130,11 @@ bool decode_for(const unsigned char* data, std::size_t size, const JpegHeader& h
     return decode_jpeg(data, size, denominator, kDecodingMostBytes, decoded.rgb.data());
 }
 
-// Turns the pixels upright and encodes them into out.
-bool encode_shown(const Pixels& pixels, const JpegHeader& header, int quality, const char* comment,
-                  std::string& out)
+bool encode_as_jpeg(const Pixels& shown, const JpegHeader& header, int quality, const char* mark, std::string& out)
 {
-    Pixels turned;
-    if (header.orientation != 1)
-        turned = turn_upright(pixels, header.orientation);
-    const Pixels& shown = header.orientation != 1 ? turned : pixels;
     unsigned char* encoded = nullptr;
     unsigned long encoded_size = 0;
-    if (!encode_jpeg(shown.rgb.data(), shown.width, shown.height, quality, comment, header.icc, header.icc_size,
+    if (!encode_jpeg(shown.rgb.data(), shown.width, shown.height, quality, mark, header.icc, header.icc_size,
                      &encoded, &encoded_size))
         return false;
     try {
@@ -151,36 +147,58 @@ bool encode_shown(const Pixels& pixels, const JpegHeader& header, int quality, c
     return true;
 }
 
+// Turns the pixels of one size upright and encodes the kinds of it that
+// are wanted: the JPEG always, for the WebP to be weighed against.
+void encode_size(const Pixels& pixels, const JpegHeader& header, std::size_t kind, const WebPictureOrder& order,
+                 WebPictures& made)
+{
+    Pixels turned;
+    if (header.orientation != 1)
+        turned = turn_upright(pixels, header.orientation);
+    const Pixels& shown = header.orientation != 1 ? turned : pixels;
+    const int quality = kPieceKinds[kind].view ? kViewQuality : kThumbnailQuality;
+    std::string jpeg;
+    const bool jpeg_made = encode_as_jpeg(shown, header, quality, order.marks[kind], jpeg);
+    const std::size_t webp = webp_kind_of(kind);
+    if (jpeg_made && order.wanted[webp] &&
+        encode_webp(shown.rgb.data(), shown.width, shown.height, kWebpQuality, order.marks[webp], header.icc,
+                    header.icc_size, made.bytes[webp]))
+        made.made[webp] = made.bytes[webp].size() < jpeg.size();
+    if (order.wanted[kind] && jpeg_made) {
+        made.made[kind] = true;
+        made.bytes[kind].swap(jpeg);
+    }
+}
+
 void make_from_header(const unsigned char* data, std::size_t size, const JpegHeader& header,
                       const WebPictureOrder& order, WebPictures& made)
 {
     if (!header.rgb_possible || header.width == 0 || header.height == 0 ||
         std::size_t{header.width} * header.height > kPictureMostPixels || header.icc_size > kProfileMostBytes)
         return;
-    unsigned thumbnail_width = 0, thumbnail_height = 0, view_width = 0, view_height = 0;
-    const bool thumbnail = order.thumbnail && thumbnail_size_of(header, thumbnail_width, thumbnail_height);
-    const bool view = order.view && stored_view_size_of(header, view_width, view_height);
-    if (!view && !thumbnail)
+    unsigned widths[kKinds] = {}, heights[kKinds] = {};
+    bool needed[kKinds] = {};
+    std::size_t first = kKinds;
+    bool webp = false;
+    for (std::size_t kind : kSteps) {
+        needed[kind] = (order.wanted[kind] || order.wanted[webp_kind_of(kind)]) &&
+                       stored_size_of(header, kind, widths[kind], heights[kind]);
+        first = needed[kind] && first == kKinds ? kind : first;
+        webp = webp || (needed[kind] && order.wanted[webp_kind_of(kind)]);
+    }
+    if (first == kKinds)
         return;
-    const TakenMemory taken(order.budget, view ? working_bytes(header, view_width, view_height, true)
-                                               : working_bytes(header, thumbnail_width, thumbnail_height, false));
-    Pixels decoded;
-    if (view) {
-        if (!decode_for(data, size, header, view_width, view_height, decoded))
-            return;
-        // The view, and the thumbnail from it: one decode for both.
-        Pixels stored_view = std::move(decoded);
-        if (stored_view.width != view_width || stored_view.height != view_height)
-            resample_lanczos3_in_place(stored_view, view_width, view_height);
-        made.view_made = encode_shown(stored_view, header, kViewQuality, order.view_comment, made.view);
-        if (thumbnail)
-            made.thumbnail_made = encode_shown(resample_lanczos3(stored_view, thumbnail_width, thumbnail_height),
-                                               header, kThumbnailQuality, order.thumbnail_comment, made.thumbnail);
-    } else if (thumbnail) {
-        if (!decode_for(data, size, header, thumbnail_width, thumbnail_height, decoded))
-            return;
-        made.thumbnail_made = encode_shown(resample_lanczos3(decoded, thumbnail_width, thumbnail_height), header,
-                                           kThumbnailQuality, order.thumbnail_comment, made.thumbnail);
+    const TakenMemory taken(order.budget, working_bytes(header, widths[first], heights[first], webp));
+    Pixels current;
+    if (!decode_for(data, size, header, widths[first], heights[first], current))
+        return;
+    // One decode, reduced a size at a time, each from the one before.
+    for (std::size_t kind : kSteps) {
+        if (!needed[kind])
+            continue;
+        if (current.width != widths[kind] || current.height != heights[kind])
+            resample_lanczos3_in_place(current, widths[kind], heights[kind]);
+        encode_size(current, header, kind, order, made);
     }
 }
 
@@ -201,21 +219,22 @@ void make_web_pictures_of(const unsigned char* data, std::size_t size, const Web
         throw;
     }
     std::free(header.icc);
-    if (!made.thumbnail_made)
-        made.thumbnail.clear();
-    if (!made.view_made)
-        made.view.clear();
+    for (std::size_t kind = 0; kind < kKinds; ++kind)
+        if (!made.made[kind])
+            made.bytes[kind].clear();
 }
 
 bool make_thumbnail(const unsigned char* data, std::size_t size, const std::string& comment,
                     std::string& thumbnail, ShownSize& shown)
 {
     WebPictureOrder order;
-    order.thumbnail = true;
-    order.thumbnail_comment = comment.c_str();
+    order.wanted[kThumbnails] = true;
+    const char* marks[kKinds] = {};
+    marks[kThumbnails] = comment.c_str();
+    order.marks = marks;
     WebPictures made;
     make_web_pictures_of(data, size, order, made);
     shown = made.shown;
-    thumbnail.swap(made.thumbnail);
-    return made.thumbnail_made;
+    thumbnail.swap(made.bytes[kThumbnails]);
+    return made.made[kThumbnails];
 }

@@ -8,8 +8,9 @@
 #include <cstddef>
 #include <string>
 
-// Twice the table's cell, for screens of twice the density.
-constexpr unsigned kThumbnailWidth = 120;
+#include "pagewriter/web_pieces.h"
+
+// The thumbnails no higher than this, four times their width.
 constexpr unsigned kThumbnailMostHeight = 480;
 // Bounds on what a picture may cost: a hostile header costs neither memory
 // nor minutes.
@@ -31,46 +32,45 @@ struct ShownSize {
 
 struct MemoryBudget;
 
-// What to make, each marked with its comment; what decoding and reducing
-// takes comes from budget, where there is one (memory_budget.h).
+// What to make, each kind marked with its comment in marks; what decoding
+// and reducing takes comes from budget, where there is one
+// (memory_budget.h).
 struct WebPictureOrder {
     MemoryBudget* budget = nullptr;
-    bool thumbnail = false;
-    bool view = false;
-    const char* thumbnail_comment = "";
-    const char* view_comment = "";
+    bool wanted[kKinds] = {};
+    const char* const* marks = nullptr;
 };
 
-// What came of it: each piece asked for and made, with its bytes; shown is
+// What came of it: each kind asked for and made, with its bytes; shown is
 // the picture's own size upright whenever its header can be read.
 struct WebPictures {
     ShownSize shown;
-    bool thumbnail_made = false;
-    std::string thumbnail;
-    bool view_made = false;
-    std::string view;
+    bool made[kKinds] = {};
+    std::string bytes[kKinds];
 };
 
 // Makes what order asks of the JPEG picture in data, from one decode at
 // the smallest scale that leaves the largest piece's size, reduced by the
-// Lanczos-3 filter (resample.h); the thumbnail, with a view, is reduced
-// from the view. Both are upright as the picture's EXIF orientation says
-// (with no orientation left), in its colours (its ICC profile), baseline,
-// with their comment as their only other marker:
-// - the thumbnail kThumbnailWidth wide, as high as the picture's
-//   proportions give, at quality 80;
-// - the view at the size view_size_of gives (image_entries.h), at quality
-//   85; none for a picture that shows itself (no longer than the view's
-//   long side and needing no turn).
+// Lanczos-3 filter (resample.h) in steps, each size from the one before:
+// the large view, the small view, the large thumbnail, the small one. Each
+// is upright as the picture's EXIF orientation says (with no orientation
+// left), in its colours (its ICC profile), with its mark as its only other
+// metadata (a JPEG's comment, a WebP's chunk of its own):
+// - a thumbnail of its kind's width, as high as the picture's proportions
+//   give, baseline JPEG at quality 80, WebP at 80;
+// - a view at the size view_size_of gives for its kind's long side,
+//   baseline JPEG at quality 85, WebP at 80; none for a picture that shows
+//   itself (no longer than that side and needing no turn).
+// A WebP piece is made only where it pays: smaller than the JPEG of its size.
 // A piece fails, with its bytes empty and not made, for a picture that is
 // not a JPEG, is damaged or truncated, is of a kind the library cannot
 // give as RGB (CMYK), claims more than kPictureMostPixels, carries a
 // profile of more than kProfileMostBytes, has more than
 // kMostScans scans, or would take more than kDecodingMostBytes to decode
 // (kProgressiveDecodingMostBytes for a progressive picture, or a baseline
-// one of several scans); the thumbnail
-// too for a picture narrower than it or more than four times as high as
-// wide. Memory running out throws.
+// one of several scans); a thumbnail
+// too for a picture narrower than kThumbnailWidth or more than four times
+// as high as wide. Memory running out throws.
 void make_web_pictures_of(const unsigned char* data, std::size_t size, const WebPictureOrder& order,
                           WebPictures& made);
 

@@ -8,8 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "pagewriter/image_entries.h"
-#include "pagewriter/thumbnail_table.h"
+#include "pagewriter/web_pieces.h"
 #include "platform/memory_reuse.h"
 #include "web_pictures/stale_pictures.h"
 #include "web_pictures/web_picture_image.h"
@@ -18,8 +17,9 @@ namespace {
 
 // The comment each thumbnail or view carries: what marks a file of its
 // folder as korvel's own, and so as korvel's to remove.
-constexpr const char* const kMarks[kKinds] = {"korvel thumbnail", "korvel view"};
-constexpr const char* const kFolderNames[kKinds] = {kThumbnailFolderName, kViewFolderName};
+constexpr const char* const kMarks[kKinds] = {
+    "korvel thumbnail", "korvel view", "korvel small thumbnail", "korvel small view",
+    "korvel thumbnail", "korvel view", "korvel small thumbnail", "korvel small view"};
 // Pictures looked at a batch at a time, their results held until the
 // batch is written: fewer when each holds a view of a few hundred
 // kilobytes.
@@ -30,6 +30,20 @@ bool before(std::string_view a, std::string_view b)
 {
     return compare_names(a, b) < 0;
 }
+
+// The name of a picture's piece of the kind: the picture's own for a JPEG,
+// looked up without a copy.
+struct PieceName {
+    std::string webp;
+    std::string_view name;
+    PieceName(std::size_t kind, std::string_view picture)
+        : webp(kPieceKinds[kind].webp ? piece_name(kind, picture) : std::string()),
+          name(kPieceKinds[kind].webp ? std::string_view(webp) : picture)
+    {
+    }
+    PieceName(const PieceName&) = delete;
+    PieceName& operator=(const PieceName&) = delete;
+};
 
 // Decides, by the record and the folder's names, which pictures have
 // their piece of the kind current; the others are wanted.
@@ -44,8 +58,9 @@ std::vector<Wanted> decide(ImageList& images, MadeFolder& work, std::size_t kind
         const RecordEntry* e = entry != work.old.cend() && entry->name == image.name ? &*entry : nullptr;
         // A piece the record names must be there, and in a folder that
         // others may write, be the running user's own.
-        const bool there = e && e->made && work.present.count(image.name) != 0 &&
-                           (!work.folder.shared || is_own_web_picture(work.folder, image.name));
+        const PieceName piece(kind, image.name);
+        const bool there = e && e->made && work.present.count(piece.name) != 0 &&
+                           (!work.folder.shared || is_own_web_picture(work.folder, piece.name));
         const bool holds = e && (!e->made || there);
         const Standing standing = e ? standing_of(*e, image, record_written) : Standing::changed;
         // Where no change time tells a copy with its time kept from the
@@ -57,7 +72,7 @@ std::vector<Wanted> decide(ImageList& images, MadeFolder& work, std::size_t kind
             work.record[i] = *e;
             work.record[i].name = image.name;
             work.in_record[i] = 1;
-            in_place(image, kind) = e->made;
+            set_piece(image, kind, e->made);
             image.shown_width = e->width;
             image.shown_height = e->height;
         } else {
@@ -76,7 +91,7 @@ std::vector<Wanted> decide(ImageList& images, MadeFolder& work, std::size_t kind
 // nothing is wanted of a folder that cannot be used.
 std::vector<Wanted> begin_kind(ImageList& images, MadeFolder& work, std::size_t kind)
 {
-    if (!open_web_picture_folder(work.folder, kFolderNames[kind]))
+    if (!open_web_picture_folder(work.folder, kPieceKinds[kind].folder))
         return {};
     work.in_use = true;
     work.change_times = keeps_change_times(work.folder);
@@ -137,25 +152,26 @@ void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wan
             // Known now, whether what was made can be put in place or not.
             image.shown_width = result.entry.width;
             image.shown_height = result.entry.height;
+            const PieceName name(kind, image.name);
             if (piece.outcome == Outcome::made) {
                 // A file at its name that korvel did not make is the user's
                 // own (or another's): it stays, and the picture shows itself.
-                if (made.present.count(image.name) != 0 && !is_marked_piece(made.folder, image.name, kMarks[kind]))
+                if (made.present.count(name.name) != 0 && !is_marked_piece(made.folder, name.name, kMarks[kind]))
                     continue;
                 // The page comes first: nothing takes the room it needs.
                 if (!leaves_room_for_page(room_left(made.folder), room_needed, piece.bytes.size()) ||
-                    !write_web_picture(made.folder, image.name, piece.bytes, image.modified, result.readers))
+                    !write_web_picture(made.folder, name.name, piece.bytes, image.modified, result.readers))
                     continue;
                 made.made.push_back(i);
             } else if (piece.outcome == Outcome::same && result.made[kind] && !result.head_held &&
-                       !limit_web_picture_readers(made.folder, image.name, result.readers)) {
+                       !limit_web_picture_readers(made.folder, name.name, result.readers)) {
                 continue;  // the picture was made private, and its piece cannot follow
             }
             // A head that held leaves the entry as it was.
             made.record_changed = made.record_changed || !result.head_held;
             if (piece.outcome == Outcome::same && result.made[kind])
                 ++made.current_in_listing;  // the one the record named, there
-            in_place(image, kind) = result.made[kind];
+            set_piece(image, kind, result.made[kind]);
             made.record[i] = result.entry;
             made.record[i].made = result.made[kind];
             made.in_record[i] = 1;
@@ -169,7 +185,7 @@ std::uint64_t room_for_page(const ImageList& images)
 {
     std::uint64_t bytes = 4u << 20;
     for (const ImageFile& image : images.files)
-        bytes += 1024 + 32 * image.name.size();
+        bytes += 2048 + 128 * image.name.size();
     return bytes;
 }
 
@@ -180,10 +196,9 @@ bool leaves_room_for_page(std::uint64_t room_left, std::uint64_t page_room, std:
 
 void make_web_pictures(ImageList& images, WebPictureWork& work, bool thumbnails, bool views)
 {
-    const bool asked[kKinds] = {thumbnails, views};
     std::vector<Wanted> wanted;
     for (std::size_t kind = 0; kind < kKinds; ++kind)
-        if (asked[kind])
+        if (kPieceKinds[kind].view ? views : thumbnails)
             wanted = merged(wanted, begin_kind(images, work.kinds[kind], kind));
 
     const std::uint64_t room_needed = room_for_page(images);
@@ -206,8 +221,8 @@ bool give_up_new_web_pictures(ImageList& images, WebPictureWork& work)
         any = any || !made.made.empty();
         made.record_changed = made.record_changed || !made.made.empty();
         for (std::size_t i : made.made) {
-            remove_web_picture(made.folder, images.files[i].name);
-            in_place(images.files[i], kind) = false;
+            remove_web_picture(made.folder, PieceName(kind, images.files[i].name).name);
+            set_piece(images.files[i], kind, false);
             made.in_record[i] = 0;
         }
         made.made.clear();

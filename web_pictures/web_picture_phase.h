@@ -52,7 +52,8 @@ struct WebPictureWork {
 };
 
 // The room the page of images needs, with a margin: each picture's name
-// stands four times in it, each byte escaped to at most eight, and the
+// stands fourteen times in it (in the sizes and formats its pieces are
+// offered in), each byte escaped to at most eight, and the
 // template's text is rarely over a few hundred kilobytes.
 std::uint64_t room_for_page(const ImageList& images);
 

@@ -4,6 +4,7 @@
 // findings it stops on a broken promise of the code under test.
 #include <cctype>
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -209,12 +210,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int orientation = exif_orientation(data, size);
     check(orientation >= 1 && orientation <= 8);
     WebPictureOrder order;
-    order.thumbnail = order.view = true;
+    std::fill(order.wanted, order.wanted + kKinds, true);
+    const char* const marks[kKinds] = {"t", "v", "st", "sv", "tw", "vw", "stw", "svw"};
+    order.marks = marks;
     WebPictures made;
     if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) {  // else the template's input, fuzzed at full speed
         make_web_pictures_of(data, size, order, made);
-        for (auto [ok, bytes] : {std::pair{made.thumbnail_made, &made.thumbnail}, {made.view_made, &made.view}})
-            check(ok ? bytes->size() > 2 && bytes->compare(0, 2, "\xFF\xD8") == 0 : bytes->empty());
+        for (std::size_t kind = 0; kind < kKinds; ++kind)
+            check(made.made[kind] ? made.bytes[kind].compare(0, 4, kPieceKinds[kind].webp ? "RIFF" : "\xFF\xD8\xFF") == 0
+                                  : made.bytes[kind].empty());
     }
 
     // The thumbnails' record: what reads as one is written back the same.
