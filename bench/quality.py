@@ -7,9 +7,11 @@ plasma-workspace-wallpapers (real photographs and some drawn ones, 2560 x
 1600 to 5120 x 2880; PNGs saved as JPEG at quality 92), and camera-like
 pictures made from a few of them (4000 x 3000, a camera's noise, 4:2:0 at
 quality 92). For each, the thumbnail 120 wide of: korvel THUMBS VIEWS
-(made from its view), vipsthumbnail -s 120x, ImageMagick convert
+(made from its small view), vipsthumbnail -s 120x, ImageMagick convert
 -thumbnail 120x, GraphicsMagick gm convert -thumbnail 120x; then the view
-1600 wide of korvel's VIEWS and of the same three with 1600x; each
+1600 wide of korvel's VIEWS and of the same three with 1600x, and the
+small view 800 wide and the same three with 800x; korvel's in JPEG and
+in WebP (where the WebP pays) beside it; each
 against a reference of the same size reduced from the full picture by
 Lanczos-3 in double precision (numpy): luma PSNR and SSIM (11-pixel
 Gaussian window, sigma 1.5), and bytes.
@@ -38,7 +40,8 @@ def read_ppm(data):
 
 
 def decoded(path):
-    return read_ppm(subprocess.run(["djpeg", "-ppm", path], capture_output=True, check=True).stdout)
+    command = ["dwebp", "-quiet", "-ppm", path, "-o", "-"] if path.endswith(".webp") else ["djpeg", "-ppm", path]
+    return read_ppm(subprocess.run(command, capture_output=True, check=True).stdout)
 
 
 def lanczos_matrix(source, target):
@@ -148,9 +151,11 @@ def main():
         with open(os.path.join(folder, "korvel0.htm"), "w") as template:
             template.write("<KORVEL THUMBS VIEWS>\n")
         subprocess.run([korvel], cwd=folder, check=True)
-        for piece, korvel_folder, size in (("thumbnails", "korvel-thumbs", "120x"), ("views", "korvel-views", "1600x")):
+        for piece, korvel_folder, size in (("thumbnails", "korvel-thumbs", "120x"), ("views", "korvel-views", "1600x"),
+                                           ("small views", "korvel-views-800", "800x")):
             print("== %s, %s" % (piece, size))
-            compare(folder, base, names, {"korvel": os.path.join(folder, korvel_folder)}, size)
+            compare(folder, base, names, {"korvel": os.path.join(folder, korvel_folder),
+                                          "korvel WebP": os.path.join(folder, korvel_folder + "-webp")}, size)
     finally:
         shutil.rmtree(base, ignore_errors=True)
 
@@ -171,7 +176,7 @@ def compare(folder, base, names, makers, size_option):
         references = {}
         line = "%-32s" % name[:32]
         for maker, where in makers.items():
-            path = os.path.join(where, name)
+            path = os.path.join(where, name + (".webp" if where.endswith("-webp") else ""))
             if not os.path.exists(path):
                 line += "%28s" % "none"
                 continue
@@ -193,6 +198,14 @@ def compare(folder, base, names, makers, size_option):
     vips = {r[0]: r[1] for r in scores["vipsthumbnail"]}
     worst = min(((r[1] - vips[r[0]], r[0]) for r in scores["korvel"] if r[0] in vips), default=(0, ""))
     print("korvel's least lead over vipsthumbnail on one picture: %.2f dB (%s)" % worst)
+    jpeg = {r[0]: r for r in scores["korvel"]}
+    pairs = [(r, jpeg[r[0]]) for r in scores["korvel WebP"] if r[0] in jpeg]
+    if pairs:
+        print("korvel's WebP beside its JPEG, on the %d pictures that have both: %.2f dB, SSIM %+.4f, at %.2f x "
+              "the bytes; closer on %d" % (len(pairs), np.mean([w[1] - j[1] for w, j in pairs]),
+                                           np.mean([w[2] - j[2] for w, j in pairs]),
+                                           sum(w[3] for w, j in pairs) / sum(j[3] for w, j in pairs),
+                                           sum(1 for w, j in pairs if w[2] >= j[2])))
     print()
 
 

@@ -24,7 +24,7 @@ if [ "${1:-}" = "--thumbs" ]; then
     exit 0
 fi
 if [ "${1:-}" = "--quality" ]; then
-    need_packages libjpeg-turbo-progs libvips-tools graphicsmagick imagemagick python3-numpy plasma-workspace-wallpapers
+    need_packages libjpeg-turbo-progs libvips-tools graphicsmagick imagemagick python3-numpy plasma-workspace-wallpapers webp
     shift
     /usr/bin/python3 bench/quality.py build/bench/korvel "$@"
     exit 0

@@ -89,14 +89,18 @@ printf '<KORVEL THUMBS VIEWS>\n' >"$same/linux/korvel0.htm"
 cp "$same"/linux/* "$same/windows/"
 (cd "$same/linux" && "$OLDPWD/$linux")
 (cd "$same/windows" && /usr/lib/wine/wine64 "$OLDPWD/$build-tests/korvel.exe" </dev/null >/dev/null 2>&1)
-# Four thumbnails; two views, the two smaller pictures showing themselves.
-for made in "korvel-thumbs 4" "korvel-views 2"; do
+# Four thumbnails of each size; two large views, the two smaller pictures
+# showing themselves, and four small ones; the WebP beside each where it
+# pays, and some always does.
+for made in "korvel-thumbs 4" "korvel-thumbs-60 4" "korvel-views 2" "korvel-views-800 4" \
+    "korvel-thumbs-webp" "korvel-thumbs-60-webp" "korvel-views-webp" "korvel-views-800-webp"; do
     set -- $made
     if ! diff -r -x .korvel-record "$same/linux/$1" "$same/windows/$1" >/dev/null ||
-        [ "$(ls "$same/linux/$1" | wc -l)" -ne "$2" ]; then
+        [ "$(ls "$same/linux/$1" | wc -l)" -ne "${2:-$(ls "$same/linux/$1" | wc -l)}" ] ||
+        [ "$(ls "$same/linux/$1" | wc -l)" -eq 0 ]; then
         echo "korvel.exe's $1 are not the Linux build's bytes" >&2
         exit 1
     fi
 done
 rm -rf "$same"
-echo "korvel.exe makes the same thumbnail and view bytes as the Linux build"
+echo "korvel.exe makes the same thumbnail and view bytes as the Linux build, JPEG and WebP"

@@ -24,7 +24,7 @@ build_libwebp_windows() {
         -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
         -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF \
         >"$root/build.log" 2>&1
-    cmake --build "$root/build" -j "$(nproc)" --target webp webpmux >>"$root/build.log" 2>&1
+    cmake --build "$root/build" -j "$(nproc)" --target webp libwebpmux >>"$root/build.log" 2>&1
     mkdir -p "$root/include/webp" "$root/lib"
     cp "$tree"/src/webp/encode.h "$tree"/src/webp/decode.h "$tree"/src/webp/mux.h "$tree"/src/webp/mux_types.h \
         "$tree"/src/webp/types.h "$root/include/webp/"

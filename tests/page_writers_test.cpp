@@ -9,6 +9,7 @@
 #include "pagewriter/page_frame.h"
 #include "pagewriter/page_sink.h"
 #include "pagewriter/thumbnail_table.h"
+#include "pagewriter/web_pieces.h"
 #include "run/page_options.h"
 #include "support/test_support.h"
 #include "web_pictures/web_picture_phase.h"
@@ -213,4 +214,109 @@ TEST_F(Writers, TheRoomKeptForThePageHoldsIt)
     EXPECT_FALSE(leaves_room_for_page(room + 4999, room, 5000));
     EXPECT_FALSE(leaves_room_for_page(room - 1, room, 0));
     EXPECT_FALSE(leaves_room_for_page(4000, room, 5000));  // less than the page: no wrapping round
+}
+
+// Under THUMBS or VIEWS the page is one for the web: a modern document's
+// header, a table whose cells flow, every section's picture named, and
+// each picture offered in the sizes and formats in place for it. Without
+// them the page stays as it was, byte for byte.
+TEST_F(Writers, APageForTheWebAndThePlainPageBeside)
+{
+    PageSink plain, web, one, rootless;
+    write_default_header(plain, "Trip");
+    write_default_header(web, "Trip & co", true, 48);
+    write_default_header(one, "Trip", true, 1);
+    write_default_header(rootless, "", true, 0);
+    EXPECT_EQ(plain.pending, "<html><head><title>Trip</title></head>\n<body><center><h1>Trip</h1>\n");
+    EXPECT_EQ(web.pending, "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'>\n"
+                           "<meta name='viewport' content='width=device-width, initial-scale=1'>\n"
+                           "<meta name='description' content='Trip &amp; co: 48 pictures'>\n"
+                           "<link rel='icon' href='data:,'>\n<title>Trip &amp; co</title></head>\n"
+                           "<body><center><h1>Trip &amp; co</h1>\n");
+    EXPECT_NE(one.pending.find("content='Trip: 1 picture'>"), std::string::npos);
+    EXPECT_NE(rootless.pending.find("content='0 pictures'>"), std::string::npos);
+
+    // Which pieces are in place, and what the cell and the section show.
+    const std::uint8_t all_thumbnails = 1 << kThumbnails | 1 << kSmallThumbnails | 1 << kThumbnailsWebp |
+                                        1 << kSmallThumbnailsWebp;
+    const std::uint8_t all_views = 1 << kViews | 1 << kSmallViews | 1 << kViewsWebp | 1 << kSmallViewsWebp;
+    struct Case {
+        std::uint8_t pieces;
+        unsigned width;  // the picture's, shown; 3/4 as high
+        const char* cell;
+        const char* section;
+    };
+    const Case cases[] = {
+        {0, 1200, "<a href='#1'><img src='a b.jpg' alt='a b' border='0' width='60'></a>",
+         "<a href='#1'><img src='a b.jpg' alt='a b' border='1' align='top absmiddle' width='600' height='450' "
+         "style='max-width:100%;height:auto'></a>"},
+        {1 << kThumbnails | 1 << kThumbnailsWebp, 3200,  // no small one: no srcset, no WebP
+         "<a href='#1'><img src='korvel-thumbs/a b.jpg' alt='a b' border='0' width='60' height='45'></a>", nullptr},
+        {1 << kThumbnails | 1 << kSmallThumbnails | 1 << kThumbnailsWebp, 3200,  // WebP of one size only: none
+         "<a href='#1'><img src='korvel-thumbs-60/a b.jpg' srcset='korvel-thumbs-60/a b.jpg 1x, "
+         "korvel-thumbs/a b.jpg 2x' alt='a b' border='0' width='60' height='45'></a>",
+         nullptr},
+        {all_thumbnails, 3200,
+         "<a href='#1'><picture><source type='image/webp' srcset='korvel-thumbs-60-webp/a b.jpg.webp 1x, "
+         "korvel-thumbs-webp/a b.jpg.webp 2x'><img src='korvel-thumbs-60/a b.jpg' srcset='korvel-thumbs-60/"
+         "a b.jpg 1x, korvel-thumbs/a b.jpg 2x' alt='a b' border='0' width='60' height='45'></picture></a>",
+         nullptr},
+        {1 << kViews, 3200,
+         nullptr, "<img src='korvel-views/a b.jpg' alt='a b' border='1' align='top absmiddle' width='800' "
+                  "height='600' style='max-width:100%;height:auto'></a>"},
+        {1 << kSmallViews | 1 << kSmallViewsWebp, 1200,  // the picture itself as the large one: no WebP
+         nullptr, "<img src='korvel-views-800/a b.jpg' srcset='korvel-views-800/a b.jpg 800w, a b.jpg 1200w' "
+                  "sizes='(max-width:600px) 100vw, 600px' alt='a b' border='1' align='top absmiddle' width='600' "
+                  "height='450' style='max-width:100%;height:auto'></a>"},
+        {1 << kViews | 1 << kViewsWebp, 3200,
+         nullptr, "<picture><source type='image/webp' srcset='korvel-views-webp/a b.jpg.webp'><img "
+                  "src='korvel-views/a b.jpg' alt='a b' border='1' align='top absmiddle' width='800' "
+                  "height='600' style='max-width:100%;height:auto'></picture></a>"},
+        {all_views, 3200,
+         nullptr, "<picture><source type='image/webp' srcset='korvel-views-800-webp/a b.jpg.webp 800w, "
+                  "korvel-views-webp/a b.jpg.webp 1600w' sizes='(max-width:800px) 100vw, 800px'><img "
+                  "src='korvel-views-800/a b.jpg' srcset='korvel-views-800/a b.jpg 800w, korvel-views/"
+                  "a b.jpg 1600w' sizes='(max-width:800px) 100vw, 800px' alt='a b' border='1' align='top "
+                  "absmiddle' width='800' height='600' style='max-width:100%;height:auto'></picture></a>"},
+    };
+    PageOptions options;
+    options.full_size_thumbnails = options.full_size_sections = false;
+    for (const Case& c : cases) {
+        ImageList images;
+        add_image(images, "a b.jpg", 7, kJan2);
+        images.files[0].pieces = c.pieces;
+        images.files[0].shown_width = c.width;
+        images.files[0].shown_height = c.width / 4 * 3;
+        if (c.cell) {
+            EXPECT_NE(table(images, options).find(c.cell), std::string::npos) << int{c.pieces};
+        }
+        if (c.section) {
+            EXPECT_NE(entries(images, options).find(c.section), std::string::npos) << int{c.pieces};
+        }
+    }
+
+    // The cells flow in one row; under LAZY the first screen's thumbnails
+    // and the first section's picture, in a table that short, come at once.
+    ImageList many = pictures(49);
+    options.eager_pictures = false;
+    const std::string flowing = table(many, options);
+    const std::string start = "<a name='TOP'><table border='0' cellspan='10' cols='12' width='100%' "
+                                      "style='display:block'><tbody style='display:block'>\n<tr align='center' "
+                                      "valign='center' style='display:flex;flex-wrap:wrap;justify-content:center'>\n";
+    EXPECT_EQ(flowing.substr(0, start.size()), start);
+    EXPECT_EQ(flowing.find("</tr>"), flowing.rfind("</tr>"));
+    EXPECT_NE(flowing.find("href='#48'><img src='p48.jpg' alt='p48' border='0' width='60'></a>"), std::string::npos);
+    EXPECT_NE(flowing.find("href='#49'><img src='p49.jpg' alt='p49' border='0' width='60' loading='lazy'></a>"),
+              std::string::npos);
+    EXPECT_NE(entries(many, options).find("<img src='p1.jpg' alt='p1' border='1' align='top absmiddle' loading"),
+              std::string::npos);
+    many.files.pop_back();
+    EXPECT_NE(entries(many, options).find("<img src='p1.jpg' alt='p1' border='1' align='top absmiddle'></a>"),
+              std::string::npos);
+    EXPECT_NE(entries(many, options).find("<img src='p2.jpg' alt='p2' border='1' align='top absmiddle' loading"),
+              std::string::npos);
+    PageOptions lazy;
+    lazy.eager_pictures = false;
+    EXPECT_NE(table(many, lazy).find("href='#1'><img src='p1.jpg' alt='p1' border='0' width='60' loading='lazy'>"),
+              std::string::npos);
 }

@@ -3,6 +3,7 @@
 // every system makes the same bytes.
 #include "web_pictures/web_picture_image.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <utility>
@@ -18,7 +19,10 @@ namespace {
 
 constexpr int kThumbnailQuality = 80;
 constexpr int kViewQuality = 85;
-constexpr int kWebpQuality = 80;
+// WebP's qualities: as close to the picture as the JPEG's, in under
+// three quarters of its bytes (bench/README.md).
+constexpr int kWebpThumbnailQuality = 80;
+constexpr int kWebpViewQuality = 88;
 // The sizes, largest first: each is reduced from the one before.
 constexpr std::size_t kSteps[] = {kViews, kSmallViews, kThumbnails, kSmallThumbnails};
 
@@ -81,9 +85,10 @@ unsigned scale_for(const JpegHeader& header, unsigned width, unsigned height)
 }
 
 // What making the pieces holds at most besides the picture's bytes: the
-// decoded pixels and, beside them, the reduction's first pass, the first
-// size turned upright and the WebP encoder's working copy of it (the rest
-// comes once the decoded pixels are freed, and takes less).
+// decoded pixels with the reduction's first pass beside them; then, once
+// the decoded pixels are freed, the first size, its copy turned upright
+// and the WebP encoder's working copy of it (its YUV planes and the
+// encoder's own, under four bytes a pixel). Every later size takes less.
 std::size_t working_bytes(const JpegHeader& header, unsigned width, unsigned height, bool webp)
 {
     unsigned decoded_width = 0, decoded_height = 0;
@@ -91,7 +96,8 @@ std::size_t working_bytes(const JpegHeader& header, unsigned width, unsigned hei
     const std::size_t decoded = std::size_t{decoded_width} * decoded_height * 3;
     const std::size_t first_pass = std::size_t{decoded_width} * height * 3;
     const std::size_t first = std::size_t{width} * height;
-    return decoded + first_pass + first * 3 + (webp ? first * 6 : 0) + (1u << 20);
+    const std::size_t encoding = first * 3 * (header.orientation != 1 ? 2 : 1) + (webp ? first * 4 : 0);
+    return std::max(decoded + first_pass, encoding) + (1u << 20);
 }
 
 // Holds memory of the run's budget while it lives (none without a budget).
@@ -156,13 +162,14 @@ void encode_size(const Pixels& pixels, const JpegHeader& header, std::size_t kin
     if (header.orientation != 1)
         turned = turn_upright(pixels, header.orientation);
     const Pixels& shown = header.orientation != 1 ? turned : pixels;
-    const int quality = kPieceKinds[kind].view ? kViewQuality : kThumbnailQuality;
+    const bool view = kPieceKinds[kind].view;
+    const int quality = view ? kViewQuality : kThumbnailQuality;
     std::string jpeg;
     const bool jpeg_made = encode_as_jpeg(shown, header, quality, order.marks[kind], jpeg);
     const std::size_t webp = webp_kind_of(kind);
     if (jpeg_made && order.wanted[webp] &&
-        encode_webp(shown.rgb.data(), shown.width, shown.height, kWebpQuality, order.marks[webp], header.icc,
-                    header.icc_size, made.bytes[webp]))
+        encode_webp(shown.rgb.data(), shown.width, shown.height, view ? kWebpViewQuality : kWebpThumbnailQuality,
+                    order.marks[webp], header.icc, header.icc_size, made.bytes[webp]))
         made.made[webp] = made.bytes[webp].size() < jpeg.size();
     if (order.wanted[kind] && jpeg_made) {
         made.made[kind] = true;

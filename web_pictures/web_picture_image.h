@@ -59,7 +59,7 @@ struct WebPictures {
 // - a thumbnail of its kind's width, as high as the picture's proportions
 //   give, baseline JPEG at quality 80, WebP at 80;
 // - a view at the size view_size_of gives for its kind's long side,
-//   baseline JPEG at quality 85, WebP at 80; none for a picture that shows
+//   baseline JPEG at quality 85, WebP at 88; none for a picture that shows
 //   itself (no longer than that side and needing no turn).
 // A WebP piece is made only where it pays: smaller than the JPEG of its size.
 // A piece fails, with its bytes empty and not made, for a picture that is
