@@ -11,9 +11,11 @@ names), it times, warm and best of ROUNDS:
   gm mogrify -size 240x180 -thumbnail 120x, split over the cores;
   the floor: djpeg -scale 1/8 of every file, split over the cores;
   then korvel's first THUMBS VIEWS run (thumbnails and views from one
-  decode) and its run with both all current, beside a plain run, its peak
-  memory, vipsthumbnail -s 1600x and -s 120x each split over the cores
-  (the two runs a user would make instead), and the views' floor:
+  decode: views 1600 and 800 on the long side and thumbnails 120 and 60
+  wide, each in JPEG and WebP) and its run with all current, beside a
+  plain run, its peak memory, vipsthumbnail making the same eight sizes
+  and formats, each a run of its own split over the cores (the runs a
+  user would make instead), and the views' floor:
   djpeg -scale 1/2 of every file, split over the cores.
 Then the peak memory of a first THUMBS run and a first THUMBS VIEWS run
 over BIG baseline pictures of 24 megapixels, with 1, 2 and 16 cores as a
@@ -32,6 +34,11 @@ import tempfile
 import time
 
 import numpy as np
+
+
+# The folders of what THUMBS VIEWS makes, each size and format.
+PIECE_FOLDERS = ("korvel-thumbs", "korvel-views", "korvel-thumbs-60", "korvel-views-800", "korvel-thumbs-webp",
+                 "korvel-views-webp", "korvel-thumbs-60-webp", "korvel-views-800-webp")
 
 
 def camera_picture(path, seed):
@@ -142,7 +149,7 @@ def memory_by_cores(korvel, base, count):
             template.write("<KORVEL %s>\n" % marker)
         peaks = []
         for n in (1, 2, 16):
-            for made in ("korvel-thumbs", "korvel-views"):
+            for made in PIECE_FOLDERS:
                 shutil.rmtree(os.path.join(folder, made), ignore_errors=True)
             peaks.append(peak_of(korvel, folder, dict(os.environ, LD_PRELOAD=shim, KORVEL_BENCH_CORES=str(n))))
         print("  %-13s 1 core %6.1f MiB, 2 cores %6.1f MiB, 16 cores %6.1f MiB" % ((marker,) + tuple(peaks)))
@@ -155,26 +162,29 @@ def time_views(args, korvel, folder, files, cores, out, fresh_out):
     plain = best(args.rounds, [korvel], folder)
     with open(template, "w") as t:
         t.write("<KORVEL THUMBS VIEWS>\n")
-    clear = lambda: [shutil.rmtree(os.path.join(folder, made), ignore_errors=True)
-                     for made in ("korvel-thumbs", "korvel-views")]
+    clear = lambda: [shutil.rmtree(os.path.join(folder, made), ignore_errors=True) for made in PIECE_FOLDERS]
     first = best(args.rounds, [korvel], folder, clear)
     clear()
     peak = peak_of(korvel, folder)
     time.sleep(2.1)  # past the record's tick: a gallery is seldom run again so soon
     subprocess.run([korvel], cwd=folder, check=True)
     current = best(args.rounds, [korvel], folder)
-    vips_views = best(args.rounds, split(["vipsthumbnail", "-s", "1600x", "-o", out + "/%s.jpg"], files, cores),
-                      folder, fresh_out)
-    vips_thumbs = best(args.rounds, split(["vipsthumbnail", "-s", "120x", "-o", out + "/%s-t.jpg"], files, cores),
-                       folder, fresh_out)
+    # What korvel makes, each size and format a run of its own.
+    vips = []
+    for size, quality, webp_quality in (("1600x", 85, 88), ("800x", 85, 88), ("120x", 80, 80), ("60x", 80, 80)):
+        for suffix in (".jpg[Q=%d,optimize_coding,strip]" % quality, ".webp[Q=%d,strip]" % webp_quality):
+            named = "vipsthumbnail -s %s, %s, split" % (size, suffix[1:suffix.index("[")])
+            target = out + "/%s-" + size + suffix
+            vips.append((named, best(args.rounds, split(["vipsthumbnail", "-s", size, "-o", target], files, cores),
+                                     folder, fresh_out)))
     floor = best(args.rounds, split(["djpeg", "-scale", "1/2", "-outfile", "/dev/null"], files, cores, 1), folder)
     rows = [("korvel THUMBS VIEWS, first run", first), ("korvel THUMBS VIEWS, all current", current),
-            ("korvel, plain page", plain), ("vipsthumbnail -s 1600x, split", vips_views),
-            ("vipsthumbnail -s 120x, split", vips_thumbs), ("djpeg -scale 1/2, split (the floor)", floor)]
+            ("korvel, plain page", plain)] + vips + [("djpeg -scale 1/2, split (the floor)", floor)]
     report(rows, args.count)
-    print("korvel's first THUMBS VIEWS run: %.2f of the two vipsthumbnail runs, %.2f of the floor; all current: "
-          "%.2f of a plain run; peak RSS %.1f MiB" % (first / (vips_views + vips_thumbs), first / floor,
-                                                       current / plain, peak))
+    vips_all = sum(seconds for _, seconds in vips)
+    print("korvel's first THUMBS VIEWS run: %.2f of the eight vipsthumbnail runs (%.1f s), %.2f of the floor; all "
+          "current: %.2f of a plain run; peak RSS %.1f MiB" % (first / vips_all, vips_all, first / floor,
+                                                               current / plain, peak))
 
 
 def main():
@@ -210,7 +220,7 @@ def main():
         subprocess.run(["cat"] + sources, stdout=subprocess.DEVNULL, check=True)  # warm
 
         out = os.path.join(base, "out")
-        clear = lambda: shutil.rmtree(os.path.join(folder, "korvel-thumbs"), ignore_errors=True)
+        clear = lambda: [shutil.rmtree(os.path.join(folder, made), ignore_errors=True) for made in PIECE_FOLDERS]
         fresh_out = lambda: (shutil.rmtree(out, ignore_errors=True), os.makedirs(out))
         first = best(args.rounds, [korvel], folder, clear)
         clear()

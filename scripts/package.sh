@@ -70,7 +70,7 @@ cmake --build "$wbuild" -j "$(nproc)" >/dev/null
 zip=$(ls "$wbuild"/korvel-"$version"-*.zip)
 contents=$(cmake -E tar tf "$zip")
 echo "$contents"
-for wanted in korvel.exe README.md LICENSE LICENSE-libjpeg-turbo.md korvel.txt; do
+for wanted in korvel.exe README.md LICENSE LICENSE-libjpeg-turbo.md COPYING-libwebp korvel.txt; do
     echo "$contents" | grep -q "/$wanted\$" || { echo "$wanted missing from $zip"; exit 1; }
 done
 grep -q "Korvel $version" "$wbuild/korvel.1" || { echo "the manual does not say version $version"; exit 1; }

@@ -36,11 +36,12 @@ echo "== Sanitizers and fuzzing"
 bash scripts/sanitize.sh
 
 echo "== A real browser"
-need_packages chromium
+need_packages chromium nginx imagemagick plasma-workspace-wallpapers
 command -v npm >/dev/null || need_packages nodejs npm
 (cd tests/browser && npm ci --no-audit --no-fund)
 node tests/browser/check_gallery.mjs build/test-g++/korvel "examples/Holidays/Snow ridge.JPG"
 node tests/browser/check_lazy.mjs build/test-g++/korvel 300
+node tests/browser/check_lighthouse.mjs build/test-g++/korvel 19
 
 echo "== Manual page and packages"
 bash scripts/package.sh

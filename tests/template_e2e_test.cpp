@@ -231,6 +231,9 @@ TEST(TemplatePage, ViewsMadeOnce)
           std::string("<img src='b.jpg' alt='b' border='0' width='60'></a>")})
         EXPECT_NE(page.find(native_line_ends(section)), std::string::npos) << section;
     EXPECT_EQ(folder_entries(views), (std::vector<std::string>{".korvel-record", "Boats & bay.jpg", "b.jpg"}));
+    const std::string webp = views + "-800-webp";
+    EXPECT_EQ(folder_entries(webp), (std::vector<std::string>{".korvel-record", "Boats & bay.jpg.webp", "b.jpg.webp"}));
+    write_file(join_path(webp, "own.jpg.webp"), "the user's own");
     EXPECT_FALSE(file_exists(join_path(folder.path, "korvel-thumbs")));
 
     make_file(views, "b.jpg", "current, so never rewritten", kJan2);
@@ -240,6 +243,9 @@ TEST(TemplatePage, ViewsMadeOnce)
     ASSERT_EQ(run_korvel(folder.path).status, 0);
     EXPECT_EQ(folder_entries(views), (std::vector<std::string>{".korvel-record", "b.jpg", "own.jpg", "small.jpg"}));
     EXPECT_EQ(read_file(join_path(views, "b.jpg")), "current, so never rewritten");
+    // The WebP pieces go with their pictures, and the user's own stay.
+    EXPECT_EQ(folder_entries(webp),
+              (std::vector<std::string>{".korvel-record", "b.jpg.webp", "own.jpg.webp", "small.jpg.webp"}));
     EXPECT_NE(read_file(join_path(folder.path, "index.html"))
                   .find("korvel-views/small.jpg 1600w' sizes='(max-width:800px) 100vw, 800px' alt='small' border='1' "
                         "align='top absmiddle' width='800' height='445'"),
