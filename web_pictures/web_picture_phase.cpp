@@ -31,6 +31,12 @@ bool before(std::string_view a, std::string_view b)
     return compare_names(a, b) < 0;
 }
 
+// True when the folder held name when the run listed it.
+bool is_present(const MadeFolder& work, std::string_view name)
+{
+    return std::binary_search(work.present.begin(), work.present.end(), name);
+}
+
 // The name of a picture's piece of the kind: the picture's own for a JPEG,
 // looked up without a copy.
 struct PieceName {
@@ -59,7 +65,7 @@ std::vector<Wanted> decide(ImageList& images, MadeFolder& work, std::size_t kind
         // A piece the record names must be there, and in a folder that
         // others may write, be the running user's own.
         const PieceName piece(kind, image.name);
-        const bool there = e && e->made && work.present.count(piece.name) != 0 &&
+        const bool there = e && e->made && is_present(work, piece.name) &&
                            (!work.folder.shared || is_own_web_picture(work.folder, piece.name));
         const bool holds = e && (!e->made || there);
         const Standing standing = e ? standing_of(*e, image, record_written) : Standing::changed;
@@ -69,9 +75,7 @@ std::vector<Wanted> decide(ImageList& images, MadeFolder& work, std::size_t kind
             standing == Standing::unchanged && !work.change_times && image.change_time_is_write_time;
         if (holds && standing == Standing::unchanged && !head_only) {
             work.current_in_listing += e->made ? 1 : 0;
-            work.record[i] = *e;
-            work.record[i].name = image.name;
-            work.in_record[i] = 1;
+            work.at[i] = -static_cast<std::int64_t>(e - work.old.data()) - 1;
             set_piece(image, kind, e->made);
             image.shown_width = e->width;
             image.shown_height = e->height;
@@ -95,17 +99,20 @@ std::vector<Wanted> begin_kind(ImageList& images, MadeFolder& work, std::size_t 
         return {};
     work.in_use = true;
     work.change_times = keeps_change_times(work.folder);
+    // Mostly a piece for each picture: grown once, not doubled.
+    work.listed.files.reserve(images.files.size() + 8);
     if (!list_web_picture_folder(work.folder, work.listed))
         return {};  // nothing can be told in place: every picture keeps its own
-    work.present.reserve(work.listed.files.size() * 2);
+    work.present.reserve(work.listed.files.size());
     for (const ListedFile& file : work.listed.files)
-        work.present.insert(file.name);
+        work.present.push_back(file.name);
+    std::sort(work.present.begin(), work.present.end());
     std::int64_t record_written = INT64_MIN;
     if (!read_web_picture_whole(work.folder, kRecordName, kRecordMostBytes, work.old_record, record_written) ||
         !read_record(work.old_record, work.old))
         work.old.clear();
-    work.record.assign(images.files.size(), RecordEntry());
-    work.in_record.assign(images.files.size(), 0);
+    work.at.assign(images.files.size(), 0);
+    work.fresh.reserve(16);
     work.decided = true;
     return decide(images, work, kind, record_written);
 }
@@ -156,7 +163,7 @@ void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wan
             if (piece.outcome == Outcome::made) {
                 // A file at its name that korvel did not make is the user's
                 // own (or another's): it stays, and the picture shows itself.
-                if (made.present.count(name.name) != 0 && !is_marked_piece(made.folder, name.name, kMarks[kind]))
+                if (is_present(made, name.name) && !is_marked_piece(made.folder, name.name, kMarks[kind]))
                     continue;
                 // The page comes first: nothing takes the room it needs.
                 if (!leaves_room_for_page(room_left(made.folder), room_needed, piece.bytes.size()) ||
@@ -172,9 +179,9 @@ void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wan
             if (piece.outcome == Outcome::same && result.made[kind])
                 ++made.current_in_listing;  // the one the record named, there
             set_piece(image, kind, result.made[kind]);
-            made.record[i] = result.entry;
-            made.record[i].made = result.made[kind];
-            made.in_record[i] = 1;
+            made.fresh.push_back(result.entry);
+            made.fresh.back().made = result.made[kind];
+            made.at[i] = static_cast<std::int64_t>(made.fresh.size());
         }
     }
 }
@@ -223,7 +230,7 @@ bool give_up_new_web_pictures(ImageList& images, WebPictureWork& work)
         for (std::size_t i : made.made) {
             remove_web_picture(made.folder, PieceName(kind, images.files[i].name).name);
             set_piece(images.files[i], kind, false);
-            made.in_record[i] = 0;
+            made.at[i] = 0;
         }
         made.made.clear();
     }
@@ -236,12 +243,21 @@ void finish_web_pictures(const ImageList& images, WebPictureWork& work, bool pag
         MadeFolder& made = work.kinds[kind];
         if (!made.in_use)
             continue;
-        std::vector<RecordEntry> entries;
-        for (std::size_t i = 0; i < made.record.size(); ++i)
-            if (made.in_record[i])
-                entries.push_back(made.record[i]);
-        if (made.record_changed || entries.size() != made.old.size())
+        const std::size_t kept =
+            made.at.size() - static_cast<std::size_t>(std::count(made.at.begin(), made.at.end(), 0));
+        if (made.record_changed || kept != made.old.size()) {
+            std::vector<RecordEntry> entries;
+            entries.reserve(kept);
+            for (std::size_t i = 0; i < made.at.size(); ++i) {
+                const std::int64_t k = made.at[i];
+                if (k == 0)
+                    continue;
+                entries.push_back(k > 0 ? made.fresh[static_cast<std::size_t>(k - 1)]
+                                        : made.old[static_cast<std::size_t>(-k - 1)]);
+                entries.back().name = images.files[i].name;
+            }
             write_web_picture(made.folder, kRecordName, record_bytes(entries), kTimeOfWriting, all_readers());
+        }
         if (page_in_place && made.decided)
             remove_stale_pictures(made.folder, made.listed, made.current_in_listing, images, kind, kMarks[kind]);
         close_web_picture_folder(made.folder);

@@ -17,7 +17,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "pagewriter/image_listing.h"
@@ -29,17 +28,20 @@
 // phase's start to its end.
 struct MadeFolder {
     WebPictureFolder folder;
-    bool in_use = false;              // the folder is open
-    bool decided = false;             // it was listed whole and its record read: what is stale can be told
-    bool change_times = true;         // its file system keeps change times (keeps_change_times)
-    std::string old_record;           // the record as read; old's names point into it
-    std::vector<RecordEntry> old;     // its entries
-    std::vector<RecordEntry> record;  // the record from now on, one entry a picture (known: in_record)
-    std::vector<unsigned char> in_record;
-    std::vector<std::size_t> made;                 // the pictures whose pieces this run wrote
-    FolderListing listed;                          // the folder's names as the run found them
-    std::unordered_set<std::string_view> present;  // the same, to look up
-    std::size_t current_in_listing = 0;            // how many of them are current pieces
+    bool in_use = false;           // the folder is open
+    bool decided = false;          // it was listed whole and its record read: what is stale can be told
+    bool change_times = true;      // its file system keeps change times (keeps_change_times)
+    std::string old_record;        // the record as read; old's names point into it
+    std::vector<RecordEntry> old;  // its entries
+    // The record from now on, a place for each picture:
+    // where its entry is, 0 for none; k > 0 for fresh[k - 1], k < 0 for
+    // old[-k - 1], as it stands. An unchanged folder copies no entry.
+    std::vector<std::int64_t> at;
+    std::vector<RecordEntry> fresh;         // the entries this run made
+    std::vector<std::size_t> made;          // the pictures whose pieces this run wrote
+    FolderListing listed;                   // the folder's names as the run found them
+    std::vector<std::string_view> present;  // the same, sorted by their bytes, to look up
+    std::size_t current_in_listing = 0;     // how many of them are current pieces
     // The record says something new, or some picture's content was
     // compared (then it is written anew, so that its time moves past
     // theirs).
