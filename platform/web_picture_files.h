@@ -134,6 +134,6 @@ void remove_web_picture(WebPictureFolder& folder, std::string_view name);
 
 // Removes the names among names that are temporary thumbnails of this
 // system's form, the running user's own, that no live run holds.
-void remove_abandoned_web_pictures(WebPictureFolder& folder, const FolderListing& names);
+void remove_abandoned_web_pictures(WebPictureFolder& folder, const std::vector<std::string_view>& names);
 
 #endif

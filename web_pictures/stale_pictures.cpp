@@ -79,14 +79,13 @@ bool is_marked_piece(const WebPictureFolder& folder, std::string_view name, cons
     return read_web_picture_start(folder, name, 512, start) && carries_mark(start, mark);
 }
 
-void remove_stale_pictures(WebPictureFolder& folder, const FolderListing& names, std::size_t current,
-                           const ImageList& images, std::size_t kind, const char* mark)
+void remove_stale_pictures(WebPictureFolder& folder, const std::vector<std::string_view>& names,
+                           std::size_t current, const ImageList& images, std::size_t kind, const char* mark)
 {
     // Every name is the record or a current piece, each of which was
     // seen among them: nothing is stale.
-    const bool with_record = std::any_of(names.files.begin(), names.files.end(),
-                                         [](const ListedFile& file) { return file.name == kRecordName; });
-    if (names.files.size() == current + (with_record ? 1 : 0))
+    const bool with_record = std::binary_search(names.begin(), names.end(), std::string_view(kRecordName));
+    if (names.size() == current + (with_record ? 1 : 0))
         return;
     remove_abandoned_web_pictures(folder, names);
     std::vector<std::string> piece_names;
@@ -100,9 +99,8 @@ void remove_stale_pictures(WebPictureFolder& folder, const FolderListing& names,
         in_place.insert(name);
         folded_in_place.emplace(folded(name), name);
     }
-    for (const ListedFile& file : names.files)
-        if (file.name != kRecordName && in_place.count(file.name) == 0 &&
-            !names_a_piece_in_place(folder, file.name, folded_in_place) &&
-            is_marked_piece(folder, file.name, mark))
-            remove_web_picture(folder, file.name);
+    for (std::string_view name : names)
+        if (name != kRecordName && in_place.count(name) == 0 &&
+            !names_a_piece_in_place(folder, name, folded_in_place) && is_marked_piece(folder, name, mark))
+            remove_web_picture(folder, name);
 }

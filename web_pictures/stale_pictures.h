@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "pagewriter/image_listing.h"
 #include "platform/web_picture_files.h"
@@ -22,7 +23,7 @@ bool is_marked_piece(const WebPictureFolder& folder, std::string_view name, cons
 // the running user's own. current: how many of names are current pieces;
 // when they and the record are all there is, nothing is read. Nothing
 // fails: what cannot be removed stays.
-void remove_stale_pictures(WebPictureFolder& folder, const FolderListing& names, std::size_t current,
-                           const ImageList& images, std::size_t kind, const char* mark);
+void remove_stale_pictures(WebPictureFolder& folder, const std::vector<std::string_view>& names,
+                           std::size_t current, const ImageList& images, std::size_t kind, const char* mark);
 
 #endif

@@ -107,6 +107,8 @@ std::vector<Wanted> begin_kind(ImageList& images, MadeFolder& work, std::size_t 
     for (const ListedFile& file : work.listed.files)
         work.present.push_back(file.name);
     std::sort(work.present.begin(), work.present.end());
+    // The names stay in the listing's blocks; its entries are not needed.
+    std::vector<ListedFile>().swap(work.listed.files);
     std::int64_t record_written = INT64_MIN;
     if (!read_web_picture_whole(work.folder, kRecordName, kRecordMostBytes, work.old_record, record_written) ||
         !read_record(work.old_record, work.old))
@@ -259,7 +261,7 @@ void finish_web_pictures(const ImageList& images, WebPictureWork& work, bool pag
             write_web_picture(made.folder, kRecordName, record_bytes(entries), kTimeOfWriting, all_readers());
         }
         if (page_in_place && made.decided)
-            remove_stale_pictures(made.folder, made.listed, made.current_in_listing, images, kind, kMarks[kind]);
+            remove_stale_pictures(made.folder, made.present, made.current_in_listing, images, kind, kMarks[kind]);
         close_web_picture_folder(made.folder);
         made.in_use = false;
     }

@@ -39,8 +39,8 @@ struct MadeFolder {
     std::vector<std::int64_t> at;
     std::vector<RecordEntry> fresh;         // the entries this run made
     std::vector<std::size_t> made;          // the pictures whose pieces this run wrote
-    FolderListing listed;                   // the folder's names as the run found them
-    std::vector<std::string_view> present;  // the same, sorted by their bytes, to look up
+    FolderListing listed;                   // the folder's names as the run found them (their blocks alone kept)
+    std::vector<std::string_view> present;  // those names, sorted by their bytes
     std::size_t current_in_listing = 0;     // how many of them are current pieces
     // The record says something new, or some picture's content was
     // compared (then it is written anew, so that its time moves past

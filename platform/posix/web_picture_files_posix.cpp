@@ -371,11 +371,11 @@ void remove_web_picture(WebPictureFolder& folder, std::string_view name)
         folder.changed = true;
 }
 
-void remove_abandoned_web_pictures(WebPictureFolder& folder, const FolderListing& names)
+void remove_abandoned_web_pictures(WebPictureFolder& folder, const std::vector<std::string_view>& names)
 {
-    for (const ListedFile& file : names.files)
-        if (is_any_temporary_name(file.name)) {
-            remove_if_abandoned(folder_of(folder), file.name.data());  // followed by a zero byte
+    for (std::string_view name : names)
+        if (is_any_temporary_name(name)) {
+            remove_if_abandoned(folder_of(folder), name.data());  // followed by a zero byte
             folder.changed = true;
         }
 }

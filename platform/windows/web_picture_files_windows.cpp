@@ -312,11 +312,11 @@ bool limit_web_picture_readers(WebPictureFolder& folder, std::string_view name, 
     return true;
 }
 
-void remove_abandoned_web_pictures(WebPictureFolder& folder, const FolderListing& names)
+void remove_abandoned_web_pictures(WebPictureFolder& folder, const std::vector<std::string_view>& names)
 {
     // A live run's file is open without delete sharing, so it cannot be
     // deleted, and stays; so does another user's.
-    for (const ListedFile& file : names.files)
-        if (is_any_temporary_name(file.name) && is_own_web_picture(folder, file.name))
-            remove_web_picture(folder, file.name);
+    for (std::string_view name : names)
+        if (is_any_temporary_name(name) && is_own_web_picture(folder, name))
+            remove_web_picture(folder, name);
 }
