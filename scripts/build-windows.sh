@@ -85,14 +85,21 @@ sys.stdout.buffer.write(bytes((x * 7 ^ y * 3) & 255 if c == 0 else ((x + y) // 9
                               for y in range(h) for x in range(w) for c in range(3)))' "$1" "$2" |
         cjpeg -quality 90 >"$same/linux/picture-$1x$2.jpg"
 done
+# And a smooth one, as a photograph's sky is: its WebP pays at every size.
+python3 -c 'import sys
+w, h = 2000, 1500
+sys.stdout.buffer.write(b"P6 %d %d 255\n" % (w, h))
+sys.stdout.buffer.write(bytes(v for y in range(h) for x in range(w)
+                              for v in (x * 255 // w, y * 255 // h, (x + y + (x * y) % 5) * 255 // (w + h))))' |
+    cjpeg -quality 90 >"$same/linux/smooth-2000x1500.jpg"
 printf '<KORVEL THUMBS VIEWS>\n' >"$same/linux/korvel0.htm"
 cp "$same"/linux/* "$same/windows/"
 (cd "$same/linux" && "$OLDPWD/$linux")
 (cd "$same/windows" && /usr/lib/wine/wine64 "$OLDPWD/$build-tests/korvel.exe" </dev/null >/dev/null 2>&1)
-# Four thumbnails of each size; two large views, the two smaller pictures
-# showing themselves, and four small ones; the WebP beside each where it
-# pays, and some always does.
-for made in "korvel-thumbs 4" "korvel-thumbs-60 4" "korvel-views 2" "korvel-views-800 4" \
+# Five thumbnails of each size; three large views, the two smaller
+# pictures showing themselves, and five small ones; the WebP beside each
+# where it pays, as it does for the smooth picture's.
+for made in "korvel-thumbs 5" "korvel-thumbs-60 5" "korvel-views 3" "korvel-views-800 5" \
     "korvel-thumbs-webp" "korvel-thumbs-60-webp" "korvel-views-webp" "korvel-views-800-webp"; do
     set -- $made
     if ! diff -r -x .korvel-record "$same/linux/$1" "$same/windows/$1" >/dev/null ||
