@@ -217,7 +217,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) {  // else the template's input, fuzzed at full speed
         make_web_pictures_of(data, size, order, made);
         for (std::size_t kind = 0; kind < kKinds; ++kind)
-            check(made.made[kind] ? made.bytes[kind].compare(0, 4, kPieceKinds[kind].webp ? "RIFF" : "\xFF\xD8\xFF") == 0
+            check(made.made[kind] ? (kPieceKinds[kind].webp ? made.bytes[kind].compare(0, 4, "RIFF") == 0
+                                                          : made.bytes[kind].compare(0, 2, "\xFF\xD8") == 0)
                                   : made.bytes[kind].empty());
     }
 
