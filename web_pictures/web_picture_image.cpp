@@ -166,11 +166,19 @@ void encode_size(const Pixels& pixels, const JpegHeader& header, std::size_t kin
     const int quality = view ? kViewQuality : kThumbnailQuality;
     std::string jpeg;
     const bool jpeg_made = encode_as_jpeg(shown, header, quality, order.marks[kind], jpeg);
+    // A picture of fine texture (leaves, gravel) makes a larger WebP than
+    // JPEG at the view's quality: it gets one at the thumbnails', which a
+    // phone's browser still reads in fewer bytes than the JPEG.
     const std::size_t webp = webp_kind_of(kind);
-    if (jpeg_made && order.wanted[webp] &&
-        encode_webp(shown.rgb.data(), shown.width, shown.height, view ? kWebpViewQuality : kWebpThumbnailQuality,
-                    order.marks[webp], header.icc, header.icc_size, made.bytes[webp]))
+    for (const int webp_quality : {view ? kWebpViewQuality : kWebpThumbnailQuality, kWebpThumbnailQuality}) {
+        if (!jpeg_made || !order.wanted[webp] || made.made[webp] ||
+            !encode_webp(shown.rgb.data(), shown.width, shown.height, webp_quality, order.marks[webp], header.icc,
+                         header.icc_size, made.bytes[webp]))
+            break;
         made.made[webp] = made.bytes[webp].size() < jpeg.size();
+        if (webp_quality == kWebpThumbnailQuality)
+            break;
+    }
     if (order.wanted[kind] && jpeg_made) {
         made.made[kind] = true;
         made.bytes[kind].swap(jpeg);

@@ -61,7 +61,8 @@ struct WebPictures {
 // - a view at the size view_size_of gives for its kind's long side,
 //   baseline JPEG at quality 85, WebP at 88; none for a picture that shows
 //   itself (no longer than that side and needing no turn).
-// A WebP piece is made only where it pays: smaller than the JPEG of its size.
+// A WebP piece is made only where it pays: smaller than the JPEG of its
+// size; a view's WebP that is not, at 88, is made again at 80.
 // A piece fails, with its bytes empty and not made, for a picture that is
 // not a JPEG, is damaged or truncated, is of a kind the library cannot
 // give as RGB (CMYK), claims more than kPictureMostPixels, carries a
