@@ -16,18 +16,6 @@ void append_two_digits(std::string& out, int value)
     out.push_back(static_cast<char>('0' + value % 10));
 }
 
-// The URL of a picture's view of the kind, or of the picture itself.
-void put_view_url(PageSink& page, const ImageFile& image, std::size_t kind)
-{
-    if (kind < kKinds) {
-        put_text(page, kPieceKinds[kind].folder);
-        put_text(page, "/");
-    }
-    put_url(page, image.name);
-    if (kind < kKinds && kPieceKinds[kind].webp)
-        put_text(page, ".webp");
-}
-
 // What a section offers: its large picture (the view, or the picture
 // itself) and, where there is one, its small view, in JPEG and WebP; with
 // their widths in pixels.
@@ -62,11 +50,11 @@ void put_view_srcset(PageSink& page, const ImageFile& image, const SectionPictur
                      std::uint64_t drawn_width)
 {
     put_text(page, "srcset='");
-    put_view_url(page, image, webp ? webp_kind_of(p.small) : p.small);
+    put_piece_url(page, image, webp ? webp_kind_of(p.small) : p.small);
     put_text(page, " ");
     put_number(page, p.small_width);
     put_text(page, "w, ");
-    put_view_url(page, image, p.large < kKinds && webp ? webp_kind_of(p.large) : p.large);
+    put_piece_url(page, image, p.large < kKinds && webp ? webp_kind_of(p.large) : p.large);
     put_text(page, " ");
     put_number(page, p.large_width);
     put_text(page, "w' sizes='(max-width:");
@@ -88,13 +76,13 @@ void put_section_picture(PageSink& page, const ImageFile& image, bool web, bool 
             put_view_srcset(page, image, p, true, drawn_width);
         } else {
             put_text(page, "srcset='");
-            put_view_url(page, image, kViewsWebp);
+            put_piece_url(page, image, kViewsWebp);
             put_text(page, "'");
         }
         put_text(page, ">");
     }
     put_text(page, "<img src='");
-    put_view_url(page, image, srcset ? p.small : p.large);
+    put_piece_url(page, image, srcset ? p.small : p.large);
     put_text(page, "'");
     if (srcset) {
         put_text(page, " ");
@@ -103,7 +91,7 @@ void put_section_picture(PageSink& page, const ImageFile& image, bool web, bool 
     if (web) {
         // Its link's name too; the table's alt text, without the extension.
         put_text(page, " alt='");
-        put_html(page, image.name.substr(0, image.name.size() >= 4 ? image.name.size() - 4 : 0));
+        put_html(page, short_name_of(image.name));
         put_text(page, "'");
     }
     put_text(page, " border='1' align='top absmiddle'");
@@ -144,20 +132,6 @@ bool make_date_text(std::int64_t modified, std::string& text)
     return true;
 }
 
-void view_size_of(unsigned width, unsigned height, unsigned long_side, unsigned& view_width, unsigned& view_height)
-{
-    view_width = width;
-    view_height = height;
-    const std::uint64_t longer = width > height ? width : height;
-    if (longer <= long_side)
-        return;
-    const std::uint64_t shorter = width > height ? height : width;
-    std::uint64_t scaled = (shorter * long_side + longer / 2) / longer;
-    scaled = scaled < 1 ? 1 : scaled;
-    view_width = width > height ? long_side : static_cast<unsigned>(scaled);
-    view_height = width > height ? static_cast<unsigned>(scaled) : long_side;
-}
-
 void write_image_entries(PageSink& page, const PageOptions& options, const ImageList& images)
 {
     const std::uint64_t count = images.files.size();
@@ -168,7 +142,7 @@ void write_image_entries(PageSink& page, const PageOptions& options, const Image
         ++number;
         std::string_view shown = image.name;
         if (!options.show_extension)
-            shown = shown.substr(0, shown.size() >= 4 ? shown.size() - 4 : 0);
+            shown = short_name_of(shown);
         if (!options.show_name)
             shown = std::string_view();
 

@@ -29,6 +29,13 @@ int compare_names(std::string_view a, std::string_view b);
 // True for a name that ends in ".jpg" in any letter case (".jpg" alone too).
 bool is_picture_name(std::string_view name);
 
+// A picture's name without its last four characters (its ".jpg"), as its
+// alt text and NOEXT show it; empty for a shorter name.
+inline std::string_view short_name_of(std::string_view name)
+{
+    return name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
+}
+
 // Appends a picture, copying its name into the list's own storage.
 void add_image(ImageList& list, std::string_view name, std::uint64_t size, std::int64_t modified);
 

@@ -9,17 +9,6 @@ constexpr const char* kRowStart = "<tr align='center' valign='center'>\n";
 constexpr const char* kFlowingRowStart =
     "<tr align='center' valign='center' style='display:flex;flex-wrap:wrap;justify-content:center'>\n";
 
-// The src of a picture's thumbnail of the kind: the kind's folder, then
-// its name as a URL.
-void put_piece_url(PageSink& page, const ImageFile& image, std::size_t kind)
-{
-    put_text(page, kPieceKinds[kind].folder);
-    put_text(page, "/");
-    put_url(page, image.name);
-    if (kPieceKinds[kind].webp)
-        put_text(page, ".webp");
-}
-
 // A srcset of the small and the large thumbnail of the format given.
 void put_thumbnail_srcset(PageSink& page, const ImageFile& image, bool webp)
 {
@@ -63,22 +52,15 @@ std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, 
             put_text(page, ">");
         }
         put_text(page, "<img src='");
-        if (small)
-            put_piece_url(page, image, kSmallThumbnails);
-        else if (thumbnail)
-            put_piece_url(page, image, kThumbnails);
-        else
-            put_url(page, image.name);
+        put_piece_url(page, image, small ? kSmallThumbnails : thumbnail ? kThumbnails : kKinds);
+        put_text(page, "'");
         if (small) {
-            put_text(page, "' ");
+            put_text(page, " ");
             put_thumbnail_srcset(page, image, false);
-            put_text(page, " alt='");
-        } else {
-            put_text(page, "' alt='");
         }
         // The alt text always drops the extension, whatever the options say.
-        std::string_view short_name = image.name.substr(0, image.name.size() >= 4 ? image.name.size() - 4 : 0);
-        put_html(page, short_name);
+        put_text(page, " alt='");
+        put_html(page, short_name_of(image.name));
         put_text(page, "' border='0' width='60'");
         if (thumbnail && image.shown_width > 0 && image.shown_height > 0) {
             // Its height in the cell, so that the browser can lay the table

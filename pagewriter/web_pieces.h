@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "pagewriter/image_listing.h"
+#include "pagewriter/page_sink.h"
 
 // The kinds, by their index into kPieceKinds and their bit in
 // ImageFile::pieces.
@@ -75,6 +76,11 @@ inline std::string piece_name(std::size_t kind, std::string_view picture)
         name += ".webp";
     return name;
 }
+
+// Writes the URL of a picture's piece of the kind, as an img src or
+// srcset takes it: its folder, then its name as a URL; or, for kind
+// kKinds, the picture itself.
+void put_piece_url(PageSink& page, const ImageFile& image, std::size_t kind);
 
 // The size of a picture's view with the long side given, for a picture
 // shown width by height: its long side long_side, its short side in

@@ -146,9 +146,10 @@ void look_at_pictures(const ImageList& images, const std::vector<Wanted>& wanted
     shared.wanted = &wanted;
     shared.marks = marks;
     shared.results = &results;
-    const bool views = std::any_of(wanted.begin(), wanted.end(), [](const Wanted& w) {
-        return w.kinds[kViews] || w.kinds[kSmallViews] || w.kinds[kViewsWebp] || w.kinds[kSmallViewsWebp];
-    });
+    bool views = false;
+    for (const Wanted& w : wanted)
+        for (std::size_t kind = 0; kind < kKinds; ++kind)
+            views = views || (w.kinds[kind] && kPieceKinds[kind].view);
     shared.budget.most = views ? kRunMemoryBudget : kRunMemoryBudgetForThumbnails;
     std::vector<std::thread> helpers;
     unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostThreads));

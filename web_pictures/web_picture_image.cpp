@@ -170,15 +170,14 @@ void encode_size(const Pixels& pixels, const JpegHeader& header, std::size_t kin
     // JPEG at the view's quality: it gets one at the thumbnails', which a
     // phone's browser still reads in fewer bytes than the JPEG.
     const std::size_t webp = webp_kind_of(kind);
-    for (const int webp_quality : {view ? kWebpViewQuality : kWebpThumbnailQuality, kWebpThumbnailQuality}) {
-        if (!jpeg_made || !order.wanted[webp] || made.made[webp] ||
-            !encode_webp(shown.rgb.data(), shown.width, shown.height, webp_quality, order.marks[webp], header.icc,
-                         header.icc_size, made.bytes[webp]))
-            break;
-        made.made[webp] = made.bytes[webp].size() < jpeg.size();
-        if (webp_quality == kWebpThumbnailQuality)
-            break;
-    }
+    auto webp_pays = [&](int webp_quality) {
+        return encode_webp(shown.rgb.data(), shown.width, shown.height, webp_quality, order.marks[webp],
+                           header.icc, header.icc_size, made.bytes[webp]) &&
+               made.bytes[webp].size() < jpeg.size();
+    };
+    if (jpeg_made && order.wanted[webp])
+        made.made[webp] = view ? webp_pays(kWebpViewQuality) || webp_pays(kWebpThumbnailQuality)
+                               : webp_pays(kWebpThumbnailQuality);
     if (order.wanted[kind] && jpeg_made) {
         made.made[kind] = true;
         made.bytes[kind].swap(jpeg);
