@@ -252,6 +252,47 @@ TEST(TemplatePage, ViewsMadeOnce)
               std::string::npos);
 }
 
+// A folder of pieces found unchanged is noted as such on its record, and
+// the next run takes its names from the record instead of listing it: a
+// user's own file at a new picture's piece name still stays, the pieces
+// of a picture gone still go, and a piece removed by hand (the folder
+// changed) is made again.
+TEST(TemplatePage, AFolderOfPiecesNotListedAgain)
+{
+    TempFolder folder("Trip");
+    const std::string thumbs = join_path(folder.path, "korvel-thumbs");
+    for (const char* name : {"a.jpg", "b.jpg"})
+        make_jpeg(folder.path, name, 400, 300, kJan2);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n");
+    std::filesystem::create_directory(std::filesystem::u8path(thumbs));
+    make_jpeg(thumbs, "c.jpg", 60, 45, kJan2);  // the user's own, at a later picture's name
+    const std::string users = read_file(join_path(thumbs, "c.jpg"));
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    const NamesNote kept = names_note(thumbs);
+    EXPECT_NE(kept, NamesNote::noted);  // listed within a tick of its last change
+    // Past the coarsest tick of a file system's times, the folder as the
+    // first run left it is noted.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    EXPECT_TRUE(kept == NamesNote::not_kept || names_note(thumbs) == NamesNote::noted);
+
+    make_jpeg(folder.path, "c.jpg", 400, 300, kJan2);
+    std::filesystem::remove(std::filesystem::u8path(join_path(folder.path, "b.jpg")));
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    EXPECT_EQ(folder_entries(thumbs), (std::vector<std::string>{".korvel-record", "a.jpg", "c.jpg"}));
+    EXPECT_TRUE(read_file(join_path(thumbs, "c.jpg")) == users);
+    EXPECT_NE(read_file(join_path(folder.path, "index.html")).find("<img src='c.jpg' alt='c' border='0' width='60'"),
+              std::string::npos);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    EXPECT_TRUE(kept == NamesNote::not_kept || names_note(thumbs) == NamesNote::noted);
+    std::filesystem::remove(std::filesystem::u8path(join_path(thumbs, "a.jpg")));
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    EXPECT_TRUE(file_exists(join_path(thumbs, "a.jpg")));
+    EXPECT_NE(read_file(join_path(folder.path, "index.html")).find("korvel-thumbs/a.jpg 2x"), std::string::npos);
+}
+
 namespace {
 
 // The colour at the middle of a thumbnail that korvel made, or black when

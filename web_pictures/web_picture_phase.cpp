@@ -31,10 +31,12 @@ bool before(std::string_view a, std::string_view b)
     return compare_names(a, b) < 0;
 }
 
-// True when the folder held name when the run listed it.
+// True when the folder held name when the run listed it; for a folder not
+// listed, when the record names it as a piece or the folder holds it now.
 bool is_present(const MadeFolder& work, std::string_view name)
 {
-    return std::binary_search(work.present.begin(), work.present.end(), name);
+    return std::binary_search(work.present.begin(), work.present.end(), name) ||
+           (work.listing_skipped && holds_name(work.folder, name));
 }
 
 // The name of a picture's piece of the kind: the picture's own for a JPEG,
@@ -91,28 +93,52 @@ std::vector<Wanted> decide(ImageList& images, MadeFolder& work, std::size_t kind
     return wanted;
 }
 
-// Opens the kind's folder, reads its names and its record, and decides;
-// nothing is wanted of a folder that cannot be used.
+// The names of a folder whose names are the record's: the record and the
+// pieces it says were made.
+void name_from_record(MadeFolder& work, std::size_t kind)
+{
+    work.noted_names.reserve(work.old.size() + 1);
+    work.noted_names.emplace_back(kRecordName);
+    for (const RecordEntry& entry : work.old)
+        if (entry.made)
+            work.noted_names.push_back(piece_name(kind, entry.name));
+    for (const std::string& name : work.noted_names)
+        work.present.push_back(name);
+}
+
+// Opens the kind's folder, reads its record and its names (listing it
+// unless the record says they are as it left them), and decides; nothing
+// is wanted of a folder that cannot be used.
 std::vector<Wanted> begin_kind(ImageList& images, MadeFolder& work, std::size_t kind)
 {
     if (!open_web_picture_folder(work.folder, kPieceKinds[kind].folder))
         return {};
     work.in_use = true;
     work.change_times = keeps_change_times(work.folder);
-    // Mostly a piece for each picture: grown once, not doubled.
-    work.listed.files.reserve(images.files.size() + 8);
-    if (!list_web_picture_folder(work.folder, work.listed))
-        return {};  // nothing can be told in place: every picture keeps its own
-    work.present.reserve(work.listed.files.size());
-    for (const ListedFile& file : work.listed.files)
-        work.present.push_back(file.name);
-    std::sort(work.present.begin(), work.present.end());
-    // The names stay in the listing's blocks; its entries are not needed.
-    std::vector<ListedFile>().swap(work.listed.files);
+    work.names_at_open = names_time(work.folder);
     std::int64_t record_written = INT64_MIN;
     if (!read_web_picture_whole(work.folder, kRecordName, kRecordMostBytes, work.old_record, record_written) ||
-        !read_record(work.old_record, work.old))
+        !read_record(work.old_record, work.old)) {
         work.old.clear();
+        record_written = INT64_MIN;
+    } else {
+        work.listing_skipped = work.names_at_open == noted_names_time(work.folder, kRecordName);
+    }
+    if (work.listing_skipped) {
+        name_from_record(work, kind);
+    } else {
+        work.listed_at = std::chrono::steady_clock::now();
+        // Mostly a piece for each picture: grown once, not doubled.
+        work.listed.files.reserve(images.files.size() + 8);
+        if (!list_web_picture_folder(work.folder, work.listed))
+            return {};  // nothing can be told in place: every picture keeps its own
+        work.present.reserve(work.listed.files.size());
+        for (const ListedFile& file : work.listed.files)
+            work.present.push_back(file.name);
+        // The names stay in the listing's blocks; its entries are not needed.
+        std::vector<ListedFile>().swap(work.listed.files);
+    }
+    std::sort(work.present.begin(), work.present.end());
     work.at.assign(images.files.size(), 0);
     work.fresh.reserve(16);
     work.decided = true;
@@ -247,7 +273,8 @@ void finish_web_pictures(const ImageList& images, WebPictureWork& work, bool pag
             continue;
         const std::size_t kept =
             made.at.size() - static_cast<std::size_t>(std::count(made.at.begin(), made.at.end(), 0));
-        if (made.record_changed || kept != made.old.size()) {
+        const bool rewrite = made.record_changed || kept != made.old.size();
+        if (rewrite) {
             std::vector<RecordEntry> entries;
             entries.reserve(kept);
             for (std::size_t i = 0; i < made.at.size(); ++i) {
@@ -262,6 +289,13 @@ void finish_web_pictures(const ImageList& images, WebPictureWork& work, bool pag
         }
         if (page_in_place && made.decided)
             remove_stale_pictures(made.folder, made.present, made.current_in_listing, images, kind, kMarks[kind]);
+        // Listed, and nothing changed in it since it was opened: its
+        // names are its record's, and the next run need not list it.
+        if (page_in_place && made.decided && !made.listing_skipped && !rewrite && !made.folder.changed &&
+            names_time(made.folder) == made.names_at_open)
+            note_names_time(
+                made.folder, kRecordName, made.names_at_open,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - made.listed_at).count());
         close_web_picture_folder(made.folder);
         made.in_use = false;
     }

@@ -13,6 +13,7 @@
 #ifndef KORVEL_WEB_PICTURES_WEB_PICTURE_PHASE_H
 #define KORVEL_WEB_PICTURES_WEB_PICTURE_PHASE_H
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "pagewriter/image_listing.h"
+#include "platform/names_witness.h"
 #include "platform/web_picture_files.h"
 #include "web_pictures/web_picture_batch.h"
 #include "web_pictures/web_picture_record.h"
@@ -41,7 +43,14 @@ struct MadeFolder {
     std::vector<std::size_t> made;          // the pictures whose pieces this run wrote
     FolderListing listed;                   // the folder's names as the run found them (their blocks alone kept)
     std::vector<std::string_view> present;  // those names, sorted by their bytes
-    std::size_t current_in_listing = 0;     // how many of them are current pieces
+    // The folder's names time when it was opened; when its record noted
+    // the same, its names are the record's and its pieces' (kept in
+    // noted_names), and it is not listed.
+    NamesTime names_at_open;
+    bool listing_skipped = false;
+    std::vector<std::string> noted_names;
+    std::chrono::steady_clock::time_point listed_at;
+    std::size_t current_in_listing = 0;  // how many of them are current pieces
     // The record says something new, or some picture's content was
     // compared (then it is written anew, so that its time moves past
     // theirs).

@@ -46,6 +46,12 @@ bool file_exists(const std::string& path);
 // The names in folder, sorted: for comparing a folder before and after.
 std::vector<std::string> folder_entries(const std::string& folder);
 
+// Whether the record of the folder of pieces notes that the folder's
+// names are as a run left them: yes, no, or not known (the file system
+// keeps no such notes, or the system is Windows, which lists every time).
+enum class NamesNote { noted, not_noted, not_kept };
+NamesNote names_note(const std::string& pieces);
+
 // A file of size bytes (sparse where the file system allows) last written at
 // modified, in seconds since the epoch.
 void make_picture(const std::string& folder, const std::string& name, std::uint64_t size, std::int64_t modified);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -240,4 +241,19 @@ RunResult run_korvel_restricted(const std::string& folder, const Restrictions& r
 std::string native_line_ends(const std::string& text)
 {
     return text;
+}
+
+NamesNote names_note(const std::string& pieces)
+{
+    // Tried beside the folder: a file made in it would change its names.
+    const std::string probe = pieces + " probe of notes";
+    write_file(probe, "");
+    const bool kept = setxattr(probe.c_str(), "user.probe", "1", 1, 0) == 0;
+    std::filesystem::remove(probe);
+    if (!kept)
+        return NamesNote::not_kept;
+    char note[64];
+    return getxattr(join_path(pieces, ".korvel-record").c_str(), "user.korvel.names", note, sizeof note) > 0
+               ? NamesNote::noted
+               : NamesNote::not_noted;
 }
