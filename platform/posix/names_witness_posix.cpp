@@ -93,7 +93,8 @@ bool note_names_time(const WebPictureFolder& folder, std::string_view record, co
     unsigned char note[kNoteBytes];
     std::memcpy(note, kNoteTag, sizeof kNoteTag);
     for (int i = 0; i < 8; ++i)
-        note[sizeof kNoteTag + i] = static_cast<unsigned char>(static_cast<std::uint64_t>(time.seconds) >> (8 * i));
+        note[sizeof kNoteTag + i] =
+            static_cast<unsigned char>(static_cast<std::uint64_t>(time.seconds) >> (8 * i));
     for (int i = 0; i < 4; ++i)
         note[sizeof kNoteTag + 8 + i] = static_cast<unsigned char>(time.nanoseconds >> (8 * i));
     // The record's change time, just set, is the file system's clock now.
