@@ -92,6 +92,9 @@ bool read_picture_start(std::string_view name, std::size_t most, std::string& by
 // when it cannot be told.
 bool keeps_change_times(const WebPictureFolder& folder);
 
+// The coarsest tick of a file system's times, in seconds: FAT keeps two.
+constexpr std::int64_t kCoarsestTickSeconds = 2;
+
 // For write_web_picture: the file keeps the time it was written at.
 constexpr std::int64_t kTimeOfWriting = INT64_MIN;
 

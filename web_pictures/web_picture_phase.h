@@ -30,10 +30,10 @@
 // phase's start to its end.
 struct MadeFolder {
     WebPictureFolder folder;
-    bool in_use = false;           // the folder is open
-    bool decided = false;          // it was listed whole and its record read: what is stale can be told
-    bool change_times = true;      // its file system keeps change times (keeps_change_times)
-    std::string old_record;        // the record as read; old's names point into it
+    bool in_use = false;       // the folder is open
+    bool decided = false;      // its names are known (listed whole, or its record's): what is stale can be told
+    bool change_times = true;  // its file system keeps change times (keeps_change_times)
+    std::string old_record;    // the record as read; old's names point into it
     std::vector<RecordEntry> old;  // its entries
     // The record from now on, a place for each picture:
     // where its entry is, 0 for none; k > 0 for fresh[k - 1], k < 0 for

@@ -12,13 +12,13 @@
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
+#include "platform/web_picture_files.h"
+
 namespace {
 
 constexpr const char* kFirstLine = "korvel thumbnail record 3\n";
 constexpr std::size_t kEntryBytes = 1 + 8 + 8 + 4 + 8 + 8 + 8 + 4 + 4 + 4;  // before the name
 constexpr const char* kEnd = "end";
-// The coarsest tick of a file system's times: FAT keeps two seconds.
-constexpr std::int64_t kCoarsestTick = 2;
 
 std::uint64_t number_at(const char* at, int bytes)
 {
@@ -145,8 +145,8 @@ Standing standing_of(const RecordEntry& entry, const ImageFile& image, std::int6
     // Racily clean: last written within a tick of the record, so perhaps
     // after it. A picture dated further ahead (a camera's clock a year
     // out) was not written then: any write since would have moved its time.
-    const bool racy =
-        image.modified > record_written - kCoarsestTick && image.modified <= record_written + kCoarsestTick;
+    const bool racy = image.modified > record_written - kCoarsestTickSeconds &&
+                      image.modified <= record_written + kCoarsestTickSeconds;
     if (entry.modified != image.modified || entry.modified_nanoseconds != image.modified_nanoseconds ||
         entry.stamp != image.stamp || racy)
         return Standing::maybe;

@@ -1,12 +1,12 @@
 // The names time is the folder's change time (st_ctim), and the note an
 // extended attribute of the record: setting it changes the record's own
-// change time, not the folder's. FUSE's file systems show what their
-// servers say and are not trusted to tell.
+// change time, not the folder's. A file system that keeps no change
+// times of its own (keeps_change_times: FUSE's show what their servers
+// say) is not trusted to tell.
 #include "platform/names_witness.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -14,42 +14,26 @@
 #include <cstring>
 #include <string>
 
+#include "platform/posix/own_files.h"
+
 namespace {
 
 constexpr const char* kNoteName = "user.korvel.names";
 constexpr char kNoteTag[4] = {'k', 'n', 't', '1'};
 constexpr std::size_t kNoteBytes = sizeof kNoteTag + 8 + 4;
-// The coarsest tick of a file system's times: FAT keeps two seconds.
-constexpr double kCoarsestTick = 2;
 
 int folder_of(const WebPictureFolder& folder)
 {
     return static_cast<int>(folder.folder.handle);
 }
 
-// The record, open, when it is a plain file of the running user's own; -1
-// otherwise.
-int open_record(const WebPictureFolder& folder, std::string_view record, struct stat& st)
-{
-    int fd = openat(folder_of(folder), std::string(record).c_str(),
-                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid())) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 }  // namespace
 
 NamesTime names_time(const WebPictureFolder& folder)
 {
-    constexpr unsigned long kFuse = 0x65735546;
     NamesTime time;
-    struct statfs sf;
     struct stat st;
-    if (fstatfs(folder_of(folder), &sf) != 0 || static_cast<unsigned long>(sf.f_type) == kFuse ||
-        fstat(folder_of(folder), &st) != 0)
+    if (!keeps_change_times(folder) || fstat(folder_of(folder), &st) != 0)
         return time;
     time.seconds = static_cast<std::int64_t>(st.st_ctim.tv_sec);
     time.nanoseconds = static_cast<std::uint32_t>(st.st_ctim.tv_nsec);
@@ -61,7 +45,7 @@ NamesTime noted_names_time(const WebPictureFolder& folder, std::string_view reco
 {
     NamesTime time;
     struct stat st;
-    int fd = open_record(folder, record, st);
+    int fd = open_own_file(folder_of(folder), record, st);
     if (fd < 0)
         return time;
     unsigned char note[kNoteBytes + 1];
@@ -87,7 +71,7 @@ bool note_names_time(const WebPictureFolder& folder, std::string_view record, co
     if (!time.known)
         return false;
     struct stat st;
-    int fd = open_record(folder, record, st);
+    int fd = open_own_file(folder_of(folder), record, st);
     if (fd < 0)
         return false;
     unsigned char note[kNoteBytes];
@@ -101,7 +85,7 @@ bool note_names_time(const WebPictureFolder& folder, std::string_view record, co
     bool noted = fsetxattr(fd, kNoteName, note, sizeof note, 0) == 0 && fstat(fd, &st) == 0;
     const double since = static_cast<double>(st.st_ctim.tv_sec - time.seconds) +
                          (static_cast<double>(st.st_ctim.tv_nsec) - static_cast<double>(time.nanoseconds)) / 1e9;
-    if (noted && since <= kCoarsestTick + listed_seconds) {
+    if (noted && since <= static_cast<double>(kCoarsestTickSeconds) + listed_seconds) {
         fremovexattr(fd, kNoteName);
         noted = false;
     }

@@ -18,6 +18,7 @@
 #include "platform/platform_shared.h"
 #include "platform/posix/folder_entries.h"
 #include "platform/posix/link_chain.h"
+#include "platform/posix/own_files.h"
 #include "platform/posix/temporary_files.h"
 #include "platform/signal_cleanup.h"
 
@@ -302,19 +303,21 @@ bool list_web_picture_folder(const WebPictureFolder& folder, FolderListing& name
     return read_entries(fdopendir(openat(folder_of(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), names);
 }
 
-namespace {
-
-// name in the folder, open, when it is a plain file of the running user's
-// own; -1 otherwise.
-int open_own(const WebPictureFolder& folder, std::string_view name, struct stat& st)
+int open_own_file(int folder, std::string_view name, struct stat& st)
 {
-    int fd = openat(folder_of(folder), std::string(name).c_str(),
-                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    int fd = openat(folder, std::string(name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd >= 0 && (fstat(fd, &st) != 0 || !is_own(st))) {
         close(fd);
         return -1;
     }
     return fd;
+}
+
+namespace {
+
+int open_own(const WebPictureFolder& folder, std::string_view name, struct stat& st)
+{
+    return open_own_file(folder_of(folder), name, st);
 }
 
 }  // namespace
