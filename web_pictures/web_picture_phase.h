@@ -13,49 +13,10 @@
 #ifndef KORVEL_WEB_PICTURES_WEB_PICTURE_PHASE_H
 #define KORVEL_WEB_PICTURES_WEB_PICTURE_PHASE_H
 
-#include <chrono>
-#include <cstddef>
 #include <cstdint>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "pagewriter/image_listing.h"
-#include "platform/names_witness.h"
-#include "platform/web_picture_files.h"
-#include "web_pictures/web_picture_batch.h"
-#include "web_pictures/web_picture_record.h"
-
-// One folder of what the phase makes, thumbnails or views, from the
-// phase's start to its end.
-struct MadeFolder {
-    WebPictureFolder folder;
-    bool in_use = false;       // the folder is open
-    bool decided = false;      // its names are known (listed whole, or its record's): what is stale can be told
-    bool change_times = true;  // its file system keeps change times (keeps_change_times)
-    std::string old_record;    // the record as read; old's names point into it
-    std::vector<RecordEntry> old;  // its entries
-    // The record from now on, a place for each picture:
-    // where its entry is, 0 for none; k > 0 for fresh[k - 1], k < 0 for
-    // old[-k - 1], as it stands. An unchanged folder copies no entry.
-    std::vector<std::int64_t> at;
-    std::vector<RecordEntry> fresh;         // the entries this run made
-    std::vector<std::size_t> made;          // the pictures whose pieces this run wrote
-    FolderListing listed;                   // the folder's names as the run found them (their blocks alone kept)
-    std::vector<std::string_view> present;  // those names, sorted by their bytes
-    // The folder's names time when it was opened; when its record noted
-    // the same, its names are the record's and its pieces' (kept in
-    // noted_names), and it is not listed.
-    NamesTime names_at_open;
-    bool listing_skipped = false;
-    std::vector<std::string> noted_names;
-    std::chrono::steady_clock::time_point listed_at;
-    std::size_t current_in_listing = 0;  // how many of them are current pieces
-    // The record says something new, or some picture's content was
-    // compared (then it is written anew, so that its time moves past
-    // theirs).
-    bool record_changed = false;
-};
+#include "web_pictures/piece_folder.h"
 
 // What the phase holds, a folder for each kind (web_picture_batch.h).
 struct WebPictureWork {
