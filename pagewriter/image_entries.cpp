@@ -64,7 +64,8 @@ void put_view_srcset(PageSink& page, const ImageFile& image, const SectionPictur
     put_text(page, "px'");
 }
 
-void put_section_picture(PageSink& page, const ImageFile& image, bool web, bool lazy)
+void put_section_picture(PageSink& page, const PageOptions& options, const ImageFile& image,
+                         const PictureFacts* facts, bool web, bool lazy)
 {
     const SectionPicture p = section_picture_of(image);
     const bool sized = p.large_width > 0 && p.large_height > 0;
@@ -88,10 +89,10 @@ void put_section_picture(PageSink& page, const ImageFile& image, bool web, bool 
         put_text(page, " ");
         put_view_srcset(page, image, p, false, drawn_width);
     }
-    if (web) {
+    if (web || has_caption_alt(options, facts)) {
         // Its link's name too; the table's alt text, without the extension.
         put_text(page, " alt='");
-        put_html(page, short_name_of(image.name));
+        put_alt_text(page, options, image, facts);
         put_text(page, "'");
     }
     put_text(page, " border='1' align='top absmiddle'");
@@ -109,14 +110,9 @@ void put_section_picture(PageSink& page, const ImageFile& image, bool web, bool 
     put_text(page, p.webp ? "</picture></a>\n" : "</a>\n");
 }
 
-}  // namespace
-
-bool make_date_text(std::int64_t modified, std::string& text)
+// The 24-character date text of a time.
+void put_date_text(const LocalTime& t, std::string& text)
 {
-    text.clear();
-    LocalTime t;
-    if (!to_local_time(modified, t) || t.year < 0 || t.year > 9999)
-        return false;
     text.append(kWeekdays[t.weekday]).push_back(' ');
     text.append(kMonths[t.month - 1]).push_back(' ');
     append_two_digits(text, t.day);
@@ -129,10 +125,42 @@ bool make_date_text(std::int64_t modified, std::string& text)
     text.push_back(' ');
     append_two_digits(text, t.year / 100);
     append_two_digits(text, t.year % 100);
+}
+
+}  // namespace
+
+bool make_date_text(std::int64_t modified, std::string& text)
+{
+    text.clear();
+    LocalTime t;
+    if (!to_local_time(modified, t) || t.year < 0 || t.year > 9999)
+        return false;
+    put_date_text(t, text);
     return true;
 }
 
-void write_image_entries(PageSink& page, const PageOptions& options, const ImageList& images)
+bool make_wall_date_text(const WallTime& time, std::string& text)
+{
+    text.clear();
+    if (!is_sound_wall_time(time))
+        return false;
+    LocalTime t;
+    t.year = time.year;
+    t.month = time.month;
+    t.day = time.day;
+    t.hour = time.hour;
+    t.minute = time.minute;
+    t.second = time.second;
+    // Sakamoto's rule for the day of the week.
+    static const int offsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    const int y = time.month < 3 ? time.year - 1 : time.year;
+    t.weekday = (y + y / 4 - y / 100 + y / 400 + offsets[time.month - 1] + time.day) % 7;
+    put_date_text(t, text);
+    return true;
+}
+
+void write_image_entries(PageSink& page, const PageOptions& options, const ImageList& images,
+                         const std::vector<PictureFacts>* facts)
 {
     const std::uint64_t count = images.files.size();
     std::uint64_t number = 0;
@@ -156,9 +184,13 @@ void write_image_entries(PageSink& page, const PageOptions& options, const Image
             put_text(page, "&nbsp;&nbsp;");
         }
 
-        // A time the system cannot convert shows neither date nor time.
+        // A time the system cannot convert shows neither date nor time;
+        // one taken, where asked for and sound, stands for the file's.
+        const PictureFacts* picture_facts = facts_of(facts, number - 1);
         if (options.show_date || options.show_time) {
-            if (make_date_text(image.modified, date)) {
+            const bool taken =
+                options.show_time_taken && picture_facts && make_wall_date_text(picture_facts->taken, date);
+            if (taken || make_date_text(image.modified, date)) {
                 if (options.show_date) {
                     put_text(page, mid_text(date, 8, 2) + ".");
                     put_text(page, mid_text(date, 4, 3) + ".");
@@ -177,13 +209,14 @@ void write_image_entries(PageSink& page, const PageOptions& options, const Image
             put_url(page, image.name);
             put_text(page, "' style='text-decoration: none;'> [Full size] </a>");
         }
+        put_facts_lines(page, options, picture_facts);
         put_text(page, "\n<p><a href='#");
         put_number(page, next);
         put_text(page, "'>");
         // A page for the web loads the first section's picture at once when
         // the table is short enough to leave it on the first screen.
         const bool first_screen = web && number == 1 && count <= kEagerThumbnails;
-        put_section_picture(page, image, web, !options.eager_pictures && !first_screen);
+        put_section_picture(page, options, image, picture_facts, web, !options.eager_pictures && !first_screen);
         put_text(page, options.show_rule ? "<hr>\n" : "<br>\n");
     }
 }

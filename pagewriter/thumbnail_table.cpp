@@ -21,7 +21,8 @@ void put_thumbnail_srcset(PageSink& page, const ImageFile& image, bool webp)
 
 }  // namespace
 
-std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, const ImageList& images)
+std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, const ImageList& images,
+                                    const std::vector<PictureFacts>* facts)
 {
     const bool web = is_web_page(options);
     put_text(page, "<a name='TOP'><table ");
@@ -60,7 +61,7 @@ std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, 
         }
         // The alt text always drops the extension, whatever the options say.
         put_text(page, " alt='");
-        put_html(page, short_name_of(image.name));
+        put_alt_text(page, options, image, facts_of(facts, number - 1));
         put_text(page, "' border='0' width='60'");
         if (thumbnail && image.shown_width > 0 && image.shown_height > 0) {
             // Its height in the cell, so that the browser can lay the table

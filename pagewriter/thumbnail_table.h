@@ -8,6 +8,7 @@
 
 #include "pagewriter/image_listing.h"
 #include "pagewriter/page_sink.h"
+#include "pagewriter/facts_lines.h"
 #include "run/page_options.h"
 
 // On a page for the web, the thumbnails a phone's first screen shows are
@@ -17,6 +18,9 @@ constexpr std::uint64_t kEagerThumbnails = 48;
 // Writes the table and returns the number of pictures in it. A picture's
 // cell shows its thumbnails where they are in place (ImageFile::pieces),
 // each size and format offered for the browser to choose; else the picture.
-std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, const ImageList& images);
+// Under CAPTIONS, a picture's alt text is its caption where facts (one
+// for each picture, or null) give one.
+std::uint64_t write_thumbnail_table(PageSink& page, const PageOptions& options, const ImageList& images,
+                                    const std::vector<PictureFacts>* facts = nullptr);
 
 #endif

@@ -86,6 +86,9 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes, P
 // reached as read_picture reaches it; who may read it is not looked up.
 bool read_picture_start(std::string_view name, std::size_t most, std::string& bytes);
 
+// The same, and who may read it, as read_picture says.
+bool read_picture_head(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers);
+
 // False where the folder's file system shows no time of a file's last
 // change of its own (sshfs: the time of its last writing, so a file copied
 // over another with its time kept looks the same); true elsewhere, and

@@ -7,6 +7,8 @@
 #include "platform/current_folder.h"
 #include "platform/folder_listing.h"
 #include "platform/page_file.h"
+#include "picture_facts/facts_phase.h"
+#include "picture_facts/picture_order.h"
 #include "run/page_options.h"
 #include "templating/template_copy.h"
 #include "web_pictures/web_picture_phase.h"
@@ -31,12 +33,36 @@ bool open_template(GalleryRun& run)
     return true;
 }
 
+// What the pictures say of themselves, read once a run when the marker
+// asks for it.
+struct RunFacts {
+    FactsWork work;
+    std::vector<PictureFacts> facts;
+    bool read = false;
+};
+
+// The table and the sections, in the order the options ask for.
+void write_gallery(GalleryRun& run, const PageOptions& options, const ImageList& images, const RunFacts& facts)
+{
+    const std::vector<PictureFacts>* known = facts.read ? &facts.facts : nullptr;
+    if (!options.order_by_date) {
+        write_thumbnail_table(run.page, options, images, known);
+        write_image_entries(run.page, options, images, known);
+        return;
+    }
+    const std::vector<std::size_t> order = date_order(images, facts.facts, options.show_time_taken);
+    const ImageList shown = in_order(images, order);
+    const std::vector<PictureFacts> shown_facts = in_order(facts.facts, order);
+    write_thumbnail_table(run.page, options, shown, known ? &shown_facts : nullptr);
+    write_image_entries(run.page, options, shown, known ? &shown_facts : nullptr);
+}
+
 // Writes the whole page from the template, open, and puts it in place.
 // On the first try, the thumbnails and views are made once the marker has
 // said whether it wants them, and what killed runs left (the
 // leftovers) is removed once this run holds its own temporary page.
 bool write_page(GalleryRun& run, ImageList& images, WebPictureWork* web_pictures,
-                const std::vector<std::string>* leftovers)
+                const std::vector<std::string>* leftovers, RunFacts& facts)
 {
     run.page_file = PageFile();
     if (!begin_page(run.page_file, kPageName)) {
@@ -54,10 +80,13 @@ bool write_page(GalleryRun& run, ImageList& images, WebPictureWork* web_pictures
         copy_template_head(run, options);
     else
         write_default_header(run.page, run.folder_name);
+    if (!facts.read && wants_picture_facts(options)) {
+        facts.facts = read_picture_facts_of(images, facts.work);
+        facts.read = true;
+    }
     if (web_pictures && (!options.full_size_thumbnails || !options.full_size_sections))
         make_web_pictures(images, *web_pictures, !options.full_size_thumbnails, !options.full_size_sections);
-    write_thumbnail_table(run.page, options, images);
-    write_image_entries(run.page, options, images);
+    write_gallery(run, options, images, facts);
     if (run.template_open)
         copy_template_tail(run);
     write_credit_footer(run.page);
@@ -95,20 +124,23 @@ int run_phases(GalleryRun& run)
         return -1;
 
     WebPictureWork web_pictures;
-    bool written = write_page(run, images, &web_pictures, &leftovers);
+    RunFacts facts;
+    bool written = write_page(run, images, &web_pictures, &leftovers, facts);
     // A page that did not fit beside this run's new thumbnails and views is
     // written again in their room, those pictures shown whole: neither is
     // ever a reason to lose the page.
     if (!written && give_up_new_web_pictures(images, web_pictures))
-        written = open_template(run) && write_page(run, images, nullptr, nullptr);
+        written = open_template(run) && write_page(run, images, nullptr, nullptr, facts);
     if (!written) {
         finish_web_pictures(images, web_pictures, false);
+        finish_picture_facts(images, facts.work);
         return -1;
     }
     // The new page is in place: the run has done its work, and memory
     // running out while the records are written only costs remaking.
     try {
         finish_web_pictures(images, web_pictures, true);
+        finish_picture_facts(images, facts.work);
     } catch (...) {
     }
     return 0;

@@ -17,6 +17,10 @@ struct PageOptions {
     bool eager_pictures = true;                   // false: LAZY, each picture loads only as it nears the view
     bool full_size_thumbnails = true;             // false: THUMBS, the table shows small thumbnails
     bool full_size_sections = true;               // false: VIEWS, the sections show web-size views
+    bool show_captions = false;                   // CAPTIONS: each picture's title and caption, as its alt too
+    bool show_time_taken = false;                 // TAKEN: the date and time are when it was taken
+    bool show_camera = false;                     // CAMERA: a line with the camera and exposure
+    bool order_by_date = false;                   // BYDATE: oldest first by the date and time shown
     std::string table_attributes = "border='0'";  // written raw into <table ...>
 };
 
@@ -25,6 +29,12 @@ struct PageOptions {
 inline bool is_web_page(const PageOptions& options)
 {
     return !options.full_size_thumbnails || !options.full_size_sections;
+}
+
+// True when the options ask for what the pictures say of themselves.
+inline bool wants_picture_facts(const PageOptions& options)
+{
+    return options.show_captions || options.show_time_taken || options.show_camera || options.order_by_date;
 }
 
 #endif

@@ -33,6 +33,14 @@ void apply_option(std::string_view token, PageOptions& options)
         options.full_size_thumbnails = false;
     if (token == "VIEWS")
         options.full_size_sections = false;
+    if (token == "CAPTIONS")
+        options.show_captions = true;
+    if (token == "TAKEN")
+        options.show_time_taken = true;
+    if (token == "CAMERA")
+        options.show_camera = true;
+    if (token == "BYDATE")
+        options.order_by_date = true;
     if (left_text(token, 6) == "BORDER")
         options.table_attributes = std::string(token);
 }

@@ -73,6 +73,23 @@ constexpr ByteClasses kByteClasses;
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+void append_character_reference(std::string& out, char32_t code_point)
+{
+    // The C1 controls' references are read as windows-1252 characters.
+    if (code_point <= 0x9F)
+        code_point = kReplacement;
+    char digits[8];
+    char* end = digits + sizeof digits;
+    char* at = end;
+    do {
+        *--at = static_cast<char>('0' + code_point % 10);
+        code_point /= 10;
+    } while (code_point > 0);
+    out.append("&#").append(at, end).push_back(';');
+}
+
+}  // namespace
+
 // Decodes the UTF-8 sequence that starts at text[at] into code_point and
 // returns its length. An ill-formed sequence gives kReplacement and the
 // length of its maximal subpart: the lead byte and the continuation bytes
@@ -117,22 +134,24 @@ std::size_t decode_utf8(std::string_view text, std::size_t at, char32_t& code_po
     return length;
 }
 
-void append_character_reference(std::string& out, char32_t code_point)
+void append_utf8(std::string& out, char32_t c)
 {
-    // The C1 controls' references are read as windows-1252 characters.
-    if (code_point <= 0x9F)
-        code_point = kReplacement;
-    char digits[8];
-    char* end = digits + sizeof digits;
-    char* at = end;
-    do {
-        *--at = static_cast<char>('0' + code_point % 10);
-        code_point /= 10;
-    } while (code_point > 0);
-    out.append("&#").append(at, end).push_back(';');
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | c >> 12);
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | c >> 18);
+        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
 }
-
-}  // namespace
 
 void append_html_escaped(std::string& out, std::string_view text)
 {

@@ -31,6 +31,16 @@ std::string left_text(std::string_view text, std::size_t count);
 // the end.
 std::string mid_text(std::string_view text, std::size_t start, std::size_t count);
 
+// Decodes the UTF-8 sequence that starts at text[at] (at < text.size())
+// into code_point and returns its length, at least 1. An ill-formed
+// sequence gives U+FFFD and the length of its maximal subpart, as browsers
+// count them: overlong forms, surrogates and code points above U+10FFFF
+// are ill-formed.
+std::size_t decode_utf8(std::string_view text, std::size_t at, char32_t& code_point);
+
+// Appends a code point (at most U+10FFFF, no surrogate) as UTF-8.
+void append_utf8(std::string& out, char32_t code_point);
+
 // Appends a name as HTML text in pure ASCII, so that it reads the same
 // whatever charset a browser or server assumes for the page. Names are bytes,
 // UTF-8 by convention: & < > ' " become entities, each valid multi-byte UTF-8

@@ -17,6 +17,7 @@
 namespace {
 
 constexpr const char* kFirstLine = "korvel thumbnail record 3\n";
+constexpr const char* kFactsFirstLine = "korvel facts record 1\n";
 constexpr std::size_t kEntryBytes = 1 + 8 + 8 + 4 + 8 + 8 + 8 + 4 + 4 + 4;  // before the name
 constexpr const char* kEnd = "end";
 
@@ -35,7 +36,7 @@ void append_number(std::string& text, std::uint64_t value, int bytes)
 }
 
 // One picture's entry at at, whose name ends inside bytes.
-bool entry_at(std::string_view bytes, std::size_t& at, RecordEntry& entry)
+bool entry_at(std::string_view bytes, std::size_t& at, bool with_extra, RecordEntry& entry)
 {
     if (bytes.size() - at < kEntryBytes)
         return false;
@@ -56,16 +57,27 @@ bool entry_at(std::string_view bytes, std::size_t& at, RecordEntry& entry)
         return false;
     entry.name = bytes.substr(at, static_cast<std::size_t>(length));
     at += static_cast<std::size_t>(length);
+    if (!with_extra)
+        return true;
+    if (bytes.size() - at < 4)
+        return false;
+    const std::uint64_t extra = number_at(bytes.data() + at, 4);
+    at += 4;
+    if (extra > bytes.size() - at)
+        return false;
+    entry.extra = bytes.substr(at, static_cast<std::size_t>(extra));
+    at += static_cast<std::size_t>(extra);
     return true;
 }
 
 }  // namespace
 
-bool read_record(std::string_view bytes, std::vector<RecordEntry>& entries)
+bool read_record(std::string_view bytes, std::vector<RecordEntry>& entries, bool with_extra)
 {
     entries.clear();
-    const std::size_t first = std::strlen(kFirstLine), end = std::strlen(kEnd);
-    if (bytes.substr(0, first) != kFirstLine || bytes.size() < first + end + 8 + 8)
+    const char* first_line = with_extra ? kFactsFirstLine : kFirstLine;
+    const std::size_t first = std::strlen(first_line), end = std::strlen(kEnd);
+    if (bytes.substr(0, first) != first_line || bytes.size() < first + end + 8 + 8)
         return false;
     const std::size_t checked = bytes.size() - 8;
     if (XXH3_64bits(bytes.data(), checked) != number_at(bytes.data() + checked, 8))
@@ -79,7 +91,7 @@ bool read_record(std::string_view bytes, std::vector<RecordEntry>& entries)
     std::string_view body = bytes.substr(0, trailer);
     for (std::size_t at = first; at < trailer;) {
         RecordEntry entry;
-        if (!entry_at(body, at, entry) ||
+        if (!entry_at(body, at, with_extra, entry) ||
             (!entries.empty() && compare_names(entries.back().name, entry.name) >= 0)) {
             entries.clear();
             return false;
@@ -93,9 +105,9 @@ bool read_record(std::string_view bytes, std::vector<RecordEntry>& entries)
     return true;
 }
 
-std::string record_bytes(const std::vector<RecordEntry>& entries)
+std::string record_bytes(const std::vector<RecordEntry>& entries, bool with_extra)
 {
-    std::string text = kFirstLine;
+    std::string text = with_extra ? kFactsFirstLine : kFirstLine;
     for (const RecordEntry& e : entries) {
         text += static_cast<char>(e.made ? 1 : 0);
         append_number(text, e.size, 8);
@@ -108,6 +120,10 @@ std::string record_bytes(const std::vector<RecordEntry>& entries)
         append_number(text, e.height, 4);
         append_number(text, e.name.size(), 4);
         text += e.name;
+        if (with_extra) {
+            append_number(text, e.extra.size(), 4);
+            text += e.extra;
+        }
     }
     text += kEnd;
     append_number(text, entries.size(), 8);

@@ -42,15 +42,19 @@ struct RecordEntry {
     std::uint64_t head = 0;     // head_hash of its first bytes
     unsigned width = 0;         // the picture as shown, upright; 0 when not known
     unsigned height = 0;
-    bool made = false;  // it made one; false: it makes none (damaged, too small, shows itself ...)
+    bool made = false;       // it made one; false: it makes none (damaged, too small, shows itself ...)
+    std::string_view extra;  // a facts record's: what the picture says of itself, as bytes
 };
 
 // The entries of the record in bytes, in name order. Fails, with entries
-// empty, when bytes is not a whole record of korvel's, or is out of order.
-bool read_record(std::string_view bytes, std::vector<RecordEntry>& entries);
+// empty, when bytes is not a whole record of korvel's, or is out of order,
+// or is of the other form (with_extra: a facts record, whose entries each
+// carry their extra bytes).
+bool read_record(std::string_view bytes, std::vector<RecordEntry>& entries, bool with_extra = false);
 
-// The record's bytes for the entries, which are in name order.
-std::string record_bytes(const std::vector<RecordEntry>& entries);
+// The record's bytes for the entries, which are in name order; with their
+// extra bytes for a facts record.
+std::string record_bytes(const std::vector<RecordEntry>& entries, bool with_extra = false);
 
 // A 64-bit hash of the bytes (XXH3), to tell one picture's content from
 // another's.

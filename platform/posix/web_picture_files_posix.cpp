@@ -160,7 +160,7 @@ bool hold_folder(int fd)
 
 // Reads the picture name of the current folder, whole (and who may read
 // it) or its first most bytes only.
-bool read_picture_as(std::string_view name, std::size_t most, bool whole, std::string& bytes,
+bool read_picture_as(std::string_view name, std::size_t most, bool whole, bool look_up_readers, std::string& bytes,
                      PictureReaders& readers)
 {
     readers = PictureReaders();
@@ -173,13 +173,13 @@ bool read_picture_as(std::string_view name, std::size_t most, bool whole, std::s
     int fd = openat(walked.folder, walked.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     // Through a link the picture may stand in a folder others cannot
     // enter, which the gallery's folder does not show.
-    const bool reached = !whole || !walked.through_links || searchable_by_others(walked.folder);
+    const bool reached = !look_up_readers || !walked.through_links || searchable_by_others(walked.folder);
     close(walked.folder);
     if (fd < 0)
         return false;
     bool read = whole ? read_all(fd, most, bytes) : read_start(fd, most, bytes);
     struct stat st;
-    if (read && whole && fstat(fd, &st) == 0 && acl_extended_fd(fd) == 0) {
+    if (read && look_up_readers && fstat(fd, &st) == 0 && acl_extended_fd(fd) == 0) {
         readers.known = true;
         readers.others = reached && (st.st_mode & S_IROTH);
         readers.group = readers.others || (!walked.through_links && (st.st_mode & S_IRGRP));
@@ -246,13 +246,18 @@ std::uint64_t room_left(const WebPictureFolder& folder)
 
 bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
 {
-    return read_picture_as(name, most, true, bytes, readers);
+    return read_picture_as(name, most, true, true, bytes, readers);
 }
 
 bool read_picture_start(std::string_view name, std::size_t most, std::string& bytes)
 {
     PictureReaders readers;  // not looked up: a call fewer on a slow share
-    return read_picture_as(name, most, false, bytes, readers);
+    return read_picture_as(name, most, false, false, bytes, readers);
+}
+
+bool read_picture_head(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
+{
+    return read_picture_as(name, most, false, true, bytes, readers);
 }
 
 bool keeps_change_times(const WebPictureFolder& folder)

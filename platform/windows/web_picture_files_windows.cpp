@@ -193,6 +193,12 @@ bool read_picture_start(std::string_view name, std::size_t most, std::string& by
     return read;
 }
 
+bool read_picture_head(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
+{
+    readers = all_readers();
+    return read_picture_start(name, most, bytes);
+}
+
 bool keeps_change_times(const WebPictureFolder& folder)
 {
     (void)folder;  // NTFS, FAT's emulation and SMB all keep one

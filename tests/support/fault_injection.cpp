@@ -28,6 +28,15 @@
 namespace {
 
 std::atomic<unsigned long> g_allocations{0};
+// Allocations are counted once the libraries korvel links have set
+// themselves up (their constructors run before this program's): a
+// library that cannot start is no run's to handle.
+std::atomic<bool> g_counting{false};
+
+__attribute__((constructor)) void start_counting()
+{
+    g_counting = true;
+}
 
 // The value of KORVEL_FAULT after prefix, or null when it names another fault.
 const char* fault_value(const char* prefix)
@@ -83,6 +92,11 @@ extern "C" int fstatfs(int fd, struct statfs* sf)
 
 void* operator new(std::size_t size)
 {
+    if (!g_counting) {
+        if (void* memory = std::malloc(size ? size : 1))
+            return memory;
+        throw std::bad_alloc();
+    }
     unsigned long number = ++g_allocations;
     const char* from = fault_value("new-fails-from=");
     if (from && number >= std::strtoul(from, nullptr, 10))

@@ -1,0 +1,290 @@
+// libexiv2 reads the blocks; korvel chooses among them and shapes them
+// for the page. The library's messages are muted and its exceptions are a
+// picture that cannot be read.
+#include "picture_facts/metadata_reader.h"
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include <exiv2/exiv2.hpp>
+
+#include "picture_facts/caption_text.h"
+#include "text/text_helpers.h"
+
+namespace {
+
+std::mutex xmp_toolkit;
+
+void lock_xmp_toolkit(void*, bool lock)
+{
+    if (lock)
+        xmp_toolkit.lock();
+    else
+        xmp_toolkit.unlock();
+}
+
+// A text as UTF-8: UTF-8 where it is, windows-1252 where it is not.
+std::string as_utf8(const std::string& bytes)
+{
+    return is_utf8(bytes) ? bytes : windows_1252_to_utf8(bytes);
+}
+
+std::string exif_text(const Exiv2::ExifData& exif, const char* key)
+{
+    auto found = exif.findKey(Exiv2::ExifKey(key));
+    if (found == exif.end() || found->count() == 0)
+        return std::string();
+    std::string text = found->toString();
+    return clean_text(as_utf8(text.substr(0, text.find('\0'))));
+}
+
+// An XMP language alternative's default text (or its only one), or a
+// plain text.
+std::string xmp_text(const Exiv2::XmpData& xmp, const char* key)
+{
+    auto found = xmp.findKey(Exiv2::XmpKey(key));
+    if (found == xmp.end())
+        return std::string();
+    if (found->typeId() == Exiv2::langAlt) {
+        const auto& alternatives = dynamic_cast<const Exiv2::LangAltValue&>(found->value()).value_;
+        auto chosen = alternatives.find("x-default");
+        if (chosen == alternatives.end())
+            chosen = alternatives.begin();
+        return chosen == alternatives.end() ? std::string() : clean_text(chosen->second);
+    }
+    return clean_text(found->toString());
+}
+
+// An IPTC text, in UTF-8 when the block declares it (ESC % G), else as
+// pictures mostly hold it.
+std::string iptc_text(const Exiv2::IptcData& iptc, const char* key, bool declared_utf8)
+{
+    auto found = iptc.findKey(Exiv2::IptcKey(key));
+    if (found == iptc.end())
+        return std::string();
+    const std::string bytes = found->toString();
+    return clean_text(declared_utf8 ? bytes : as_utf8(bytes));
+}
+
+bool has_iptc_text(const Exiv2::IptcData& iptc, const char* key)
+{
+    return iptc.findKey(Exiv2::IptcKey(key)) != iptc.end();
+}
+
+// Reads "2023:07:14 18:05:59", "2023-07-14T18:05:59.25+02:00" and the
+// like: digits where the time has them, any one separator between them.
+// The sub-seconds follow a '.' or are given apart.
+bool read_wall_time(const std::string& text, const std::string& sub_seconds, WallTime& time)
+{
+    int fields[6] = {};
+    const int widths[6] = {4, 2, 2, 2, 2, 2};
+    std::size_t at = 0;
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) {
+            if (at >= text.size())
+                return false;
+            ++at;  // the separator
+        }
+        for (int d = 0; d < widths[i]; ++d, ++at) {
+            if (at >= text.size() || text[at] < '0' || text[at] > '9')
+                return false;
+            fields[i] = fields[i] * 10 + (text[at] - '0');
+        }
+    }
+    std::string digits = sub_seconds;
+    if (digits.empty() && at < text.size() && text[at] == '.')
+        for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
+            digits += text[at];
+    std::uint32_t nanoseconds = 0;
+    std::size_t places = 0;
+    for (char c : digits) {
+        if (c == ' ' || c == '\0')
+            break;
+        if (c < '0' || c > '9')
+            return false;
+        if (places++ < 9)
+            nanoseconds = nanoseconds * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    for (; places < 9; ++places)
+        nanoseconds *= 10;
+    time.year = fields[0];
+    time.month = fields[1];
+    time.day = fields[2];
+    time.hour = fields[3];
+    time.minute = fields[4];
+    time.second = fields[5];
+    time.nanoseconds = nanoseconds;
+    time.known = is_sound_wall_time(time);
+    return time.known;
+}
+
+bool number_of(const Exiv2::ExifData& exif, const char* key, double& value)
+{
+    auto found = exif.findKey(Exiv2::ExifKey(key));
+    if (found == exif.end() || found->count() == 0)
+        return false;
+    const Exiv2::Rational r = found->toRational(0);
+    if (r.second == 0 || r.first <= 0 || r.second < 0)
+        return false;
+    value = static_cast<double>(r.first) / r.second;
+    return true;
+}
+
+std::string formatted(const char* format, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string first_word(const std::string& text)
+{
+    return text.substr(0, text.find(' '));
+}
+
+bool starts_with_ignoring_case(const std::string& text, const std::string& start)
+{
+    if (start.empty() || text.size() < start.size())
+        return false;
+    for (std::size_t i = 0; i < start.size(); ++i)
+        if (upper_ascii(text[i]) != upper_ascii(start[i]))
+            return false;
+    return true;
+}
+
+// The camera line, as exiftool prints each value: the model (with its
+// maker's name once), the lens, 1/250 s, f/2.8, ISO 100, 50.0 mm.
+std::string camera_of(const Exiv2::ExifData& exif, const std::string& make, const std::string& model)
+{
+    std::string line;
+    auto add = [&line](const std::string& part) {
+        if (!part.empty())
+            line += (line.empty() ? "" : ", ") + part;
+    };
+    const std::string maker = first_word(make);
+    add(model.empty() || maker.empty() || starts_with_ignoring_case(model, maker) ? model.empty() ? make : model
+                                                                                  : maker + " " + model);
+    add(exif_text(exif, "Exif.Photo.LensModel"));
+    double value = 0;
+    if (number_of(exif, "Exif.Photo.ExposureTime", value)) {
+        std::string shown = value < 0.25001 ? "1/" + formatted("%.0f", static_cast<double>(static_cast<long long>(
+                                                                           0.5 + 1 / value)))
+                                            : formatted("%.1f", value);
+        if (shown.size() > 2 && shown.compare(shown.size() - 2, 2, ".0") == 0)
+            shown.resize(shown.size() - 2);
+        add(shown + " s");
+    }
+    if (number_of(exif, "Exif.Photo.FNumber", value))
+        add("f/" + formatted(value < 1 ? "%.2f" : "%.1f", value));
+    auto iso = exif.findKey(Exiv2::ExifKey("Exif.Photo.ISOSpeedRatings"));
+    if (iso != exif.end() && iso->count() > 0 && iso->toLong(0) > 0)
+        add("ISO " + std::to_string(iso->toLong(0)));
+    if (number_of(exif, "Exif.Photo.FocalLength", value))
+        add(formatted("%.1f mm", value));
+    return clean_text(line);
+}
+
+void read_facts_from(const Exiv2::Image& image, PictureFacts& facts)
+{
+    const Exiv2::ExifData& exif = image.exifData();
+    const Exiv2::IptcData& iptc = image.iptcData();
+    const Exiv2::XmpData& xmp = image.xmpData();
+    const std::string make = exif_text(exif, "Exif.Image.Make");
+    const std::string model = exif_text(exif, "Exif.Image.Model");
+    auto set = iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet"));
+    const bool iptc_utf8 = set != iptc.end() && set->toString() == "\x1b%G";
+
+    // The description: EXIF's unless blank; XMP's where there is no IPTC
+    // caption to be preferred; else IPTC's. A filler is none.
+    std::string caption = exif_text(exif, "Exif.Image.ImageDescription");
+    if (is_filler_caption(caption, make, model)) {
+        const bool iptc_caption = has_iptc_text(iptc, "Iptc.Application2.Caption");
+        caption = xmp_text(xmp, "Xmp.dc.description");
+        if (iptc_caption && caption.empty())
+            caption = iptc_text(iptc, "Iptc.Application2.Caption", iptc_utf8);
+    }
+    if (!is_filler_caption(caption, make, model))
+        facts.caption = caption;
+    facts.title = xmp_text(xmp, "Xmp.dc.title");
+    if (facts.title.empty())
+        facts.title = iptc_text(iptc, "Iptc.Application2.ObjectName", iptc_utf8);
+    if (is_filler_caption(facts.title, make, model) || facts.title == facts.caption)
+        facts.title.clear();
+
+    // The time taken: EXIF's, else XMP's, else IPTC's date and time.
+    WallTime& taken = facts.taken;
+    auto original = exif.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal"));
+    auto sub = exif.findKey(Exiv2::ExifKey("Exif.Photo.SubSecTimeOriginal"));
+    auto created = xmp.findKey(Exiv2::XmpKey("Xmp.photoshop.DateCreated"));
+    auto date = iptc.findKey(Exiv2::IptcKey("Iptc.Application2.DateCreated"));
+    auto time = iptc.findKey(Exiv2::IptcKey("Iptc.Application2.TimeCreated"));
+    if (original != exif.end())
+        read_wall_time(original->toString(), sub != exif.end() ? sub->toString() : std::string(), taken);
+    else if (created != xmp.end())
+        read_wall_time(created->toString(), std::string(), taken);
+    else if (date != iptc.end() && time != iptc.end())
+        read_wall_time(date->toString() + " " + time->toString(), std::string(), taken);
+    if (!taken.known)
+        taken = WallTime();
+
+    facts.camera = camera_of(exif, make, model);
+}
+
+}  // namespace
+
+void start_metadata_reader()
+{
+    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    Exiv2::LogMsg::setHandler(nullptr);
+    Exiv2::XmpParser::initialize(lock_xmp_toolkit, nullptr);
+}
+
+std::size_t metadata_bytes_of(std::string_view bytes)
+{
+    auto byte = [&bytes](std::size_t at) { return static_cast<unsigned char>(bytes[at]); };
+    if (bytes.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
+        return 0;
+    std::size_t at = 2;
+    while (at + 4 <= bytes.size()) {
+        if (byte(at) != 0xFF)
+            return at;
+        const unsigned marker = byte(at + 1);
+        if (marker == 0xFF) {
+            ++at;  // fill
+            continue;
+        }
+        // A frame, a scan or the end: the image data begins.
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame || marker == 0xDA || marker == 0xD9 || (marker >= 0xD0 && marker <= 0xD8) || marker == 0x01)
+            return at;
+        const std::size_t next = at + 2 + (static_cast<std::size_t>(byte(at + 2)) << 8 | byte(at + 3));
+        if (next > kMostMetadataBytes)
+            return at;
+        at = next;
+    }
+    return at;
+}
+
+bool read_picture_facts(std::string_view bytes, PictureFacts& facts)
+{
+    facts = PictureFacts();
+    const std::size_t end = metadata_bytes_of(bytes);
+    if (end == 0)
+        return false;
+    // The metadata, closed as a picture that ends there.
+    std::string head(bytes.substr(0, end < bytes.size() ? end : bytes.size()));
+    head += "\xFF\xD9";
+    try {
+        auto image =
+            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(head.data()), static_cast<long>(head.size()));
+        if (image.get() == nullptr)
+            return false;
+        image->readMetadata();
+        read_facts_from(*image, facts);
+        return true;
+    } catch (...) {
+        facts = PictureFacts();
+        return false;
+    }
+}

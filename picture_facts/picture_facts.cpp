@@ -1,0 +1,105 @@
+// Facts as bytes: a version byte, the time taken in fixed widths, then
+// each text with its length in front.
+#include "picture_facts/picture_facts.h"
+
+namespace {
+
+constexpr char kVersion = 1;
+// No text the reader keeps is longer (caption_text.h cuts them shorter).
+constexpr std::uint32_t kMostTextBytes = 1u << 16;
+
+void append_number(std::string& out, std::uint64_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i, value >>= 8)
+        out += static_cast<char>(value & 0xFF);
+}
+
+bool take_number(std::string_view& bytes, int width, std::uint64_t& value)
+{
+    if (bytes.size() < static_cast<std::size_t>(width))
+        return false;
+    value = 0;
+    for (int i = width - 1; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
+    bytes.remove_prefix(static_cast<std::size_t>(width));
+    return true;
+}
+
+bool take_text(std::string_view& bytes, std::string& text)
+{
+    std::uint64_t length = 0;
+    if (!take_number(bytes, 4, length) || length > kMostTextBytes || length > bytes.size())
+        return false;
+    text.assign(bytes.data(), static_cast<std::size_t>(length));
+    bytes.remove_prefix(static_cast<std::size_t>(length));
+    return true;
+}
+
+int days_in_month(int year, int month)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+}  // namespace
+
+int compare_wall_times(const WallTime& a, const WallTime& b)
+{
+    const long long fields_a[] = {a.year, a.month, a.day, a.hour, a.minute, a.second, a.nanoseconds};
+    const long long fields_b[] = {b.year, b.month, b.day, b.hour, b.minute, b.second, b.nanoseconds};
+    for (int i = 0; i < 7; ++i)
+        if (fields_a[i] != fields_b[i])
+            return fields_a[i] < fields_b[i] ? -1 : 1;
+    return 0;
+}
+
+bool is_sound_wall_time(const WallTime& t)
+{
+    return t.year >= 1 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
+           t.day <= days_in_month(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
+           t.minute <= 59 && t.second >= 0 && t.second <= 59 && t.nanoseconds <= 999999999u;
+}
+
+std::string facts_bytes(const PictureFacts& facts)
+{
+    std::string out(1, kVersion);
+    const WallTime& t = facts.taken;
+    out += static_cast<char>(t.known ? 1 : 0);
+    append_number(out, static_cast<std::uint64_t>(t.year), 2);
+    for (int field : {t.month, t.day, t.hour, t.minute, t.second})
+        append_number(out, static_cast<std::uint64_t>(field), 1);
+    append_number(out, t.nanoseconds, 4);
+    for (const std::string* text : {&facts.title, &facts.caption, &facts.camera}) {
+        append_number(out, text->size(), 4);
+        out += *text;
+    }
+    return out;
+}
+
+bool read_facts(std::string_view bytes, PictureFacts& facts)
+{
+    facts = PictureFacts();
+    std::uint64_t version = 0, known = 0, year = 0, nanoseconds = 0;
+    std::uint64_t fields[5] = {};
+    bool read = take_number(bytes, 1, version) && version == kVersion && take_number(bytes, 1, known) &&
+                known <= 1 && take_number(bytes, 2, year);
+    for (std::uint64_t& field : fields)
+        read = read && take_number(bytes, 1, field);
+    read = read && take_number(bytes, 4, nanoseconds) && take_text(bytes, facts.title) &&
+           take_text(bytes, facts.caption) && take_text(bytes, facts.camera) && bytes.empty();
+    WallTime& t = facts.taken;
+    t.known = known == 1;
+    t.year = static_cast<int>(year);
+    t.month = static_cast<int>(fields[0]);
+    t.day = static_cast<int>(fields[1]);
+    t.hour = static_cast<int>(fields[2]);
+    t.minute = static_cast<int>(fields[3]);
+    t.second = static_cast<int>(fields[4]);
+    t.nanoseconds = static_cast<std::uint32_t>(nanoseconds);
+    if (!read || (t.known && !is_sound_wall_time(t))) {
+        facts = PictureFacts();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,40 @@
+// What a picture says of itself (CAPTIONS, TAKEN, CAMERA, BYDATE): its
+// title and caption, when it was taken, and the camera, as the gallery
+// shows them; and these facts as bytes, for the record that keeps them
+// between runs.
+#ifndef KORVEL_PICTURE_FACTS_PICTURE_FACTS_H
+#define KORVEL_PICTURE_FACTS_PICTURE_FACTS_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// A time as a clock showed it where the picture was taken: no time zone.
+struct WallTime {
+    bool known = false;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    std::uint32_t nanoseconds = 0;  // the sub-seconds the camera wrote
+};
+
+// Each text is UTF-8, without controls, cut to a bounded length; empty
+// where the picture says nothing of it.
+struct PictureFacts {
+    std::string title;
+    std::string caption;
+    WallTime taken;
+    std::string camera;  // "model, lens, 1/250 s, f/2.8, ISO 100, 50 mm", each where known
+};
+
+// -1, 0 or 1 as a is earlier than, the same as, or later than b.
+int compare_wall_times(const WallTime& a, const WallTime& b);
+
+// True for a time that a calendar and a clock can show: a year from 1 to
+// 9999, a month's own days, 00:00:00 to 23:59:59.
+bool is_sound_wall_time(const WallTime& time);
+
+// The facts as bytes, and back. read_facts fails, leaving facts empty, on
+// bytes that are not whole facts of facts_bytes' making.
+std::string facts_bytes(const PictureFacts& facts);
+bool read_facts(std::string_view bytes, PictureFacts& facts);
+
+#endif
