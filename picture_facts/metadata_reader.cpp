@@ -67,11 +67,6 @@ std::string iptc_text(const Exiv2::IptcData& iptc, const char* key, bool declare
     return clean_text(declared_utf8 ? bytes : as_utf8(bytes));
 }
 
-bool has_iptc_text(const Exiv2::IptcData& iptc, const char* key)
-{
-    return iptc.findKey(Exiv2::IptcKey(key)) != iptc.end();
-}
-
 // Reads "2023:07:14 18:05:59", "2023-07-14T18:05:59.25+02:00" and the
 // like: digits where the time has them, any one separator between them.
 // The sub-seconds follow a '.' or are given apart.
@@ -195,15 +190,14 @@ void read_facts_from(const Exiv2::Image& image, PictureFacts& facts)
     auto set = iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet"));
     const bool iptc_utf8 = set != iptc.end() && set->toString() == "\x1b%G";
 
-    // The description: EXIF's unless blank; XMP's where there is no IPTC
-    // caption to be preferred; else IPTC's. A filler is none.
+    // The description: EXIF's unless blank; then IPTC's, which a photo
+    // manager that writes XMP alone leaves as it was (XMP's, only where
+    // the picture has no IPTC caption); a filler is none.
     std::string caption = exif_text(exif, "Exif.Image.ImageDescription");
-    if (is_filler_caption(caption, make, model)) {
-        const bool iptc_caption = has_iptc_text(iptc, "Iptc.Application2.Caption");
+    if (is_filler_caption(caption, make, model))
+        caption = iptc_text(iptc, "Iptc.Application2.Caption", iptc_utf8);
+    if (is_filler_caption(caption, make, model))
         caption = xmp_text(xmp, "Xmp.dc.description");
-        if (iptc_caption && caption.empty())
-            caption = iptc_text(iptc, "Iptc.Application2.Caption", iptc_utf8);
-    }
     if (!is_filler_caption(caption, make, model))
         facts.caption = caption;
     facts.title = xmp_text(xmp, "Xmp.dc.title");

@@ -6,13 +6,16 @@
 # libxxhash-dev: a folder of its own holds just that header.
 # Debian's source is fetched with a source list of its own, which changes
 # nothing of the system's apt configuration. libwebp is built beside it
-# (libwebp-windows.sh), and its flags are among libjpeg_windows_flags.
+# (libwebp-windows.sh), and libexiv2 (libexiv2-windows.sh), and their flags
+# are among libjpeg_windows_flags.
 . scripts/libwebp-windows.sh
+. scripts/libexiv2-windows.sh
 
 build_libjpeg_windows() {
     build_libjpeg_windows_alone
     build_libwebp_windows "$PWD/build/windows-libjpeg/apt"
-    libjpeg_windows_flags+=("${libwebp_windows_flags[@]}")
+    build_libexiv2_windows "$PWD/build/windows-libjpeg/apt"
+    libjpeg_windows_flags+=("${libwebp_windows_flags[@]}" "${libexiv2_windows_flags[@]}")
 }
 
 build_libjpeg_windows_alone() {

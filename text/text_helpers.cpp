@@ -101,7 +101,10 @@ std::size_t decode_utf8(std::string_view text, std::size_t at, char32_t& code_po
     const unsigned char lead = static_cast<unsigned char>(text[at]);
     unsigned char low = 0x80, high = 0xBF;
     int continuations;
-    if (lead >= 0xC2 && lead <= 0xDF) {
+    if (lead < 0x80) {
+        code_point = lead;
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
         continuations = 1;
         code_point = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {

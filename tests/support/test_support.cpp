@@ -8,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <exiv2/exiv2.hpp>
 #include <jpeglib.h>
 
 #include "web_pictures/jpeg_codec.h"
@@ -137,4 +138,25 @@ std::vector<std::string> folder_entries(const std::string& folder)
         names.push_back(entry.path().filename().u8string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string with_metadata(const std::string& jpeg, const MetadataFields& fields)
+{
+    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.data()),
+                                           static_cast<long>(jpeg.size()));
+    image->readMetadata();
+    for (const auto& [key, value] : fields) {
+        if (key.rfind("Exif.", 0) == 0)
+            image->exifData()[key] = value;
+        else if (key.rfind("Iptc.", 0) == 0)
+            image->iptcData()[key] = value;
+        else
+            image->xmpData()[key] = value;
+    }
+    image->writeMetadata();
+    Exiv2::BasicIo& io = image->io();
+    io.seek(0, Exiv2::BasicIo::beg);
+    Exiv2::DataBuf bytes = io.read(static_cast<long>(io.size()));
+    return std::string(reinterpret_cast<const char*>(bytes.pData_), static_cast<std::size_t>(bytes.size_));
 }

@@ -64,6 +64,13 @@ void make_file(const std::string& folder, const std::string& name, const std::st
 // (red, green above; blue, white below), with the colour profile icc.
 std::string quarters_jpeg(unsigned width, unsigned height, const std::string& icc = "");
 
+// The JPEG with its metadata set by libexiv2: each key
+// ("Exif.Image.ImageDescription", "Iptc.Application2.Caption",
+// "Xmp.dc.description" ...) to its value, read as the library reads a
+// value's text ("1/250" for a rational).
+using MetadataFields = std::vector<std::pair<std::string, std::string>>;
+std::string with_metadata(const std::string& jpeg, const MetadataFields& fields);
+
 // A JPEG picture of one colour, with width pixels by height, made by the
 // library as it is told: progressive or baseline, its colour at full
 // resolution (4:4:4) or at half each way (4:2:0), the progressive one's
