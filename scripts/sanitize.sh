@@ -44,6 +44,34 @@ tiff = b"MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0"
 block = b"Exif\0\0" + tiff
 sys.stdout.buffer.write(jpeg[:2] + b"\xff\xe1" + (len(block) + 2).to_bytes(2, "big") + block + jpeg[2:])' \
     "$corpus/picture.jpg" >"$corpus/picture-turned.jpg"
+# A picture that says much of itself: EXIF (caption, time taken, camera)
+# and XMP (title, caption) blocks in front of its image data.
+python3 -c 'import struct, sys
+jpeg = open(sys.argv[1], "rb").read()
+def entry(tag, kind, count, value):
+    return struct.pack(">HHI", tag, kind, count) + value
+desc, model, when = b"Harbour at dusk\0", b"E-M5\0", b"2023:07:14 18:05:59\0"
+ifd0 = 8
+data = ifd0 + 2 + 4 * 12 + 4
+exif_ifd = data + len(desc) + len(model)
+exif_data = exif_ifd + 2 + 2 * 12 + 4
+tiff = b"MM\0\x2a" + struct.pack(">I", ifd0) + struct.pack(">H", 4)
+tiff += entry(0x010E, 2, len(desc), struct.pack(">I", data))
+tiff += entry(0x0110, 2, len(model), struct.pack(">I", data + len(desc)))
+tiff += entry(0x0112, 3, 1, struct.pack(">HH", 1, 0))
+tiff += entry(0x8769, 4, 1, struct.pack(">I", exif_ifd)) + struct.pack(">I", 0) + desc + model
+tiff += struct.pack(">H", 2) + entry(0x9003, 2, len(when), struct.pack(">I", exif_data))
+tiff += entry(0x829A, 5, 1, struct.pack(">I", exif_data + len(when))) + struct.pack(">I", 0)
+tiff += when + struct.pack(">II", 1, 250)
+xmp = (b"http://ns.adobe.com/xap/1.0/\0<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf="
+       b"\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+       b"<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">Evening</rdf:li></rdf:Alt></dc:title>"
+       b"</rdf:Description></rdf:RDF></x:xmpmeta>")
+blocks = b""
+for block in (b"Exif\0\0" + tiff, xmp):
+    blocks += b"\xff\xe1" + (len(block) + 2).to_bytes(2, "big") + block
+sys.stdout.buffer.write(jpeg[:2] + blocks + jpeg[2:])' \
+    "$corpus/picture.jpg" >"$corpus/picture-described.jpg"
 # A thumbnails' record of two pictures, as korvel writes one.
 python3 -c 'import struct, sys
 out = b"korvel thumbnail record 2\n"

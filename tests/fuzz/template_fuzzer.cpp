@@ -1,6 +1,7 @@
 // libFuzzer harness: arbitrary bytes as a template around a small gallery,
-// as a marker tag's text, as names to escape, and as a picture and an EXIF
-// block to make a thumbnail of. Besides the sanitizers'
+// as a marker tag's text, as names to escape, as a picture and an EXIF
+// block to make a thumbnail of, and as a picture's metadata to read its
+// caption, time and camera from. Besides the sanitizers'
 // findings it stops on a broken promise of the code under test.
 #include <cctype>
 #include <cstddef>
@@ -16,6 +17,8 @@
 #include "pagewriter/image_entries.h"
 #include "pagewriter/image_listing.h"
 #include "pagewriter/thumbnail_table.h"
+#include "picture_facts/caption_text.h"
+#include "picture_facts/metadata_reader.h"
 #include "run/gallery_run.h"
 #include "run/page_options.h"
 #include "templating/marker_options.h"
@@ -222,12 +225,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   : made.bytes[kind].empty());
     }
 
-    // The thumbnails' record: what reads as one is written back the same.
-    std::vector<RecordEntry> entries;
-    if (read_record(input, entries))
-        check(record_bytes(entries) == input);
-    else
-        check(entries.empty());
+    // What a picture says of itself is clean text, kept as it was read.
+    static const bool started = (start_metadata_reader(), true);
+    (void)started;
+    PictureFacts facts;
+    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8 && read_picture_facts(input, facts)) {
+        for (const std::string* text : {&facts.title, &facts.caption, &facts.camera})
+            check(is_utf8(*text) && clean_text(*text) == *text && text->size() <= kMostCaptionBytes);
+        check(!facts.taken.known || is_sound_wall_time(facts.taken));
+        PictureFacts again;
+        check(read_facts(facts_bytes(facts), again) && facts_bytes(again) == facts_bytes(facts));
+    }
+    if (read_facts(input, facts))
+        check(facts_bytes(facts) == input);
+    const std::string cleaned = clean_text(input);
+    check(is_utf8(cleaned) && cleaned.size() <= kMostCaptionBytes && clean_text(cleaned) == cleaned);
+
+    // The records: what reads as one is written back the same.
+    for (bool facts_record : {false, true}) {
+        std::vector<RecordEntry> entries;
+        if (read_record(input, entries, facts_record))
+            check(record_bytes(entries, facts_record) == input);
+        else
+            check(entries.empty());
+    }
 
     PageOptions direct;
     parse_marker_options(input, direct);
