@@ -7,6 +7,9 @@
 # or their quality against a Lanczos-3 reference, beside vipsthumbnail's,
 # ImageMagick's and GraphicsMagick's, on real photographs:
 #           bench/run.sh --quality [--limit N] [--cameras C]
+# or what it reads of pictures (CAPTIONS TAKEN CAMERA) beside exiftool, on
+# the real cameras' files of Debian's source of exiv2:
+#           bench/run.sh --facts [--count N] [--rounds R]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -27,6 +30,21 @@ if [ "${1:-}" = "--quality" ]; then
     need_packages libjpeg-turbo-progs libvips-tools graphicsmagick imagemagick python3-numpy plasma-workspace-wallpapers webp
     shift
     /usr/bin/python3 bench/quality.py build/bench/korvel "$@"
+    exit 0
+fi
+if [ "${1:-}" = "--facts" ]; then
+    need_packages libimage-exiftool-perl dpkg-dev
+    shift
+    sources=build/debian-sources
+    if [ ! -d "$sources/exiv2" ]; then
+        use_debian_sources "$PWD/$sources/apt"
+        mkdir -p "$sources/exiv2"
+        (cd "$sources/exiv2" && apt-get "${debian_source_apt[@]}" source \
+            "exiv2=$(dpkg-query -W -f '${source:Version}' libexiv2-dev)" >../exiv2.log 2>&1)
+    fi
+    data=$(find "$sources/exiv2" -mindepth 3 -maxdepth 3 -type d -path '*/test/data' | head -1)
+    need_packages python3-numpy
+    /usr/bin/python3 bench/facts.py build/bench/korvel --data "$data" "$@"
     exit 0
 fi
 python3 bench/bench.py build/bench/korvel "$@"

@@ -114,9 +114,23 @@ bool read_wall_time(const std::string& text, const std::string& sub_seconds, Wal
     return time.known;
 }
 
-bool number_of(const Exiv2::ExifData& exif, const char* key, double& value)
+// The photo's tag (Exif.Photo.name), or where some cameras and programs
+// put it, in the image's own directory (Exif.Image.name).
+Exiv2::ExifData::const_iterator photo_tag(const Exiv2::ExifData& exif, const char* name)
 {
-    auto found = exif.findKey(Exiv2::ExifKey(key));
+    auto found = exif.findKey(Exiv2::ExifKey(std::string("Exif.Photo.") + name));
+    if (found != exif.end())
+        return found;
+    try {
+        return exif.findKey(Exiv2::ExifKey(std::string("Exif.Image.") + name));
+    } catch (...) {
+        return exif.end();  // a tag the library knows only in the photo's directory
+    }
+}
+
+bool number_of(const Exiv2::ExifData& exif, const char* name, double& value)
+{
+    auto found = photo_tag(exif, name);
     if (found == exif.end() || found->count() == 0)
         return false;
     const Exiv2::Rational r = found->toRational(0);
@@ -162,7 +176,7 @@ std::string camera_of(const Exiv2::ExifData& exif, const std::string& make, cons
                                                                                   : maker + " " + model);
     add(exif_text(exif, "Exif.Photo.LensModel"));
     double value = 0;
-    if (number_of(exif, "Exif.Photo.ExposureTime", value)) {
+    if (number_of(exif, "ExposureTime", value)) {
         std::string shown = value < 0.25001 ? "1/" + formatted("%.0f", static_cast<double>(static_cast<long long>(
                                                                            0.5 + 1 / value)))
                                             : formatted("%.1f", value);
@@ -170,12 +184,12 @@ std::string camera_of(const Exiv2::ExifData& exif, const std::string& make, cons
             shown.resize(shown.size() - 2);
         add(shown + " s");
     }
-    if (number_of(exif, "Exif.Photo.FNumber", value))
+    if (number_of(exif, "FNumber", value))
         add("f/" + formatted(value < 1 ? "%.2f" : "%.1f", value));
-    auto iso = exif.findKey(Exiv2::ExifKey("Exif.Photo.ISOSpeedRatings"));
+    auto iso = photo_tag(exif, "ISOSpeedRatings");
     if (iso != exif.end() && iso->count() > 0 && iso->toLong(0) > 0)
         add("ISO " + std::to_string(iso->toLong(0)));
-    if (number_of(exif, "Exif.Photo.FocalLength", value))
+    if (number_of(exif, "FocalLength", value))
         add(formatted("%.1f mm", value));
     return clean_text(line);
 }
@@ -208,8 +222,8 @@ void read_facts_from(const Exiv2::Image& image, PictureFacts& facts)
 
     // The time taken: EXIF's, else XMP's, else IPTC's date and time.
     WallTime& taken = facts.taken;
-    auto original = exif.findKey(Exiv2::ExifKey("Exif.Photo.DateTimeOriginal"));
-    auto sub = exif.findKey(Exiv2::ExifKey("Exif.Photo.SubSecTimeOriginal"));
+    auto original = photo_tag(exif, "DateTimeOriginal");
+    auto sub = photo_tag(exif, "SubSecTimeOriginal");
     auto created = xmp.findKey(Exiv2::XmpKey("Xmp.photoshop.DateCreated"));
     auto date = iptc.findKey(Exiv2::IptcKey("Iptc.Application2.DateCreated"));
     auto time = iptc.findKey(Exiv2::IptcKey("Iptc.Application2.TimeCreated"));
@@ -241,16 +255,19 @@ std::size_t metadata_bytes_of(std::string_view bytes)
         return 0;
     std::size_t at = 2;
     while (at + 4 <= bytes.size()) {
-        if (byte(at) != 0xFF)
-            return at;
+        // Bytes between segments are skipped, as the library skips them.
+        if (byte(at) != 0xFF) {
+            ++at;
+            continue;
+        }
         const unsigned marker = byte(at + 1);
-        if (marker == 0xFF) {
-            ++at;  // fill
+        if (marker == 0xFF || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += marker == 0xFF ? 1 : 2;  // fill, or a marker that stands alone
             continue;
         }
         // A frame, a scan or the end: the image data begins.
         const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame || marker == 0xDA || marker == 0xD9 || (marker >= 0xD0 && marker <= 0xD8) || marker == 0x01)
+        if (frame || marker == 0xDA || marker == 0xD9 || marker == 0xD8)
             return at;
         const std::size_t next = at + 2 + (static_cast<std::size_t>(byte(at + 2)) << 8 | byte(at + 3));
         if (next > kMostMetadataBytes)

@@ -14,9 +14,8 @@ build_libexiv2_windows() {
     need_packages dpkg-dev cmake make g++-mingw-w64-x86-64-posix libexiv2-dev libexpat1-dev
     rm -rf "$root"
     mkdir -p "$root/source"
-    local apt=("${apt_lock_wait[@]}" -o Dir::Etc::SourceList="$apt_root/source.list" -o Dir::Etc::SourceParts="$apt_root/parts"
-        -o Dir::State::Lists="$apt_root/lists" -o Dir::Cache="$apt_root/cache")
-    apt-get "${apt[@]}" update >"$root/apt.log" 2>&1
+    use_debian_sources "$apt_root"
+    local apt=("${debian_source_apt[@]}")
     # The versions of the libraries the Linux build links; for expat, the
     # newest the archive still serves when that one is gone from it.
     local version
@@ -26,6 +25,7 @@ build_libexiv2_windows() {
     for expat in $(dpkg-query -W -f '${source:Version}' libexpat1-dev) \
         $(apt-cache "${apt[@]}" showsrc expat | sed -n 's/^Version: //p' | sort -r -V); do
         (cd "$root/source" && apt-get "${apt[@]}" source "expat=$expat" >>"$root/apt.log" 2>&1) && break
+        rm -rf "$root"/source/expat*
     done
     local exiv2_tree expat_tree
     exiv2_tree=$(find "$root/source" -mindepth 1 -maxdepth 1 -type d -name 'exiv2-*' | head -1)

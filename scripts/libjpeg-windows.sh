@@ -28,17 +28,9 @@ build_libjpeg_windows_alone() {
     [ -f "$root/lib/libjpeg.a" ] && return 0
     need_packages dpkg-dev nasm cmake make g++-mingw-w64-x86-64-posix libjpeg62-turbo-dev
     rm -rf "$root"
-    mkdir -p "$root/apt/parts" "$root/apt/lists/partial" "$root/apt/cache/archives/partial" "$root/source"
-    # The system's own sources, as sources of source packages.
-    local list
-    for list in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$list" ] && sed 's/^Types: deb$/Types: deb-src/' "$list" >"$root/apt/parts/$(basename "$list")"
-    done
-    touch "$root/apt/source.list"
-    [ -f /etc/apt/sources.list ] && sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >"$root/apt/source.list"
-    local apt=("${apt_lock_wait[@]}" -o Dir::Etc::SourceList="$root/apt/source.list" -o Dir::Etc::SourceParts="$root/apt/parts"
-        -o Dir::State::Lists="$root/apt/lists" -o Dir::Cache="$root/apt/cache")
-    apt-get "${apt[@]}" update >"$root/apt.log" 2>&1
+    mkdir -p "$root/source"
+    use_debian_sources "$root/apt"
+    local apt=("${debian_source_apt[@]}")
     # The version of the library the Linux build links.
     local version
     version=$(dpkg-query -W -f '${source:Version}' libjpeg62-turbo-dev)
