@@ -64,24 +64,32 @@ TEST(Record, ADamagedRecordIsAnEmptyOne)
     ImageList images;
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
         add_image(images, name, 70000, kRecordWritten - 3600);
-    std::vector<RecordEntry> entries;
-    for (const ImageFile& image : images.files) {
-        entries.push_back(entry_for(image, content_hash(std::string(image.name)), 99));
-        entries.back().made = true;
-        entries.back().width = 1600, entries.back().height = 1200;
+    const std::string facts[] = {"", "Harbour at dusk", std::string(300, 'w')};
+    // A thumbnails' record, and a facts record, whose entries carry bytes.
+    for (bool with_extra : {false, true}) {
+        std::vector<RecordEntry> entries;
+        for (const ImageFile& image : images.files) {
+            entries.push_back(entry_for(image, content_hash(std::string(image.name)), 99));
+            entries.back().made = true;
+            entries.back().width = 1600, entries.back().height = 1200;
+            entries.back().extra = with_extra ? facts[entries.size() - 1] : std::string_view();
+        }
+        const std::string bytes = record_bytes(entries, with_extra);
+        std::vector<RecordEntry> read;
+        ASSERT_TRUE(read_record(bytes, read, with_extra));
+        ASSERT_EQ(read.size(), 3u);
+        EXPECT_EQ(read[2].width, 1600u);
+        EXPECT_EQ(read[2].extra, entries[2].extra);
+        EXPECT_EQ(read[1].extra, entries[1].extra);
+        EXPECT_FALSE(read_record(bytes, read, !with_extra));  // one form is never read as the other
+        for (std::size_t bit = 0; bit < bytes.size() * 8; ++bit) {
+            std::string damaged = bytes;
+            damaged[bit / 8] = static_cast<char>(damaged[bit / 8] ^ (1 << (bit % 8)));
+            EXPECT_FALSE(read_record(damaged, read, with_extra)) << bit;
+            EXPECT_TRUE(read.empty()) << bit;
+        }
+        EXPECT_FALSE(read_record(bytes.substr(0, bytes.size() - 1), read, with_extra));
     }
-    const std::string bytes = record_bytes(entries);
-    std::vector<RecordEntry> read;
-    ASSERT_TRUE(read_record(bytes, read));
-    ASSERT_EQ(read.size(), 3u);
-    EXPECT_EQ(read[2].width, 1600u);
-    for (std::size_t bit = 0; bit < bytes.size() * 8; ++bit) {
-        std::string damaged = bytes;
-        damaged[bit / 8] = static_cast<char>(damaged[bit / 8] ^ (1 << (bit % 8)));
-        EXPECT_FALSE(read_record(damaged, read)) << bit;
-        EXPECT_TRUE(read.empty()) << bit;
-    }
-    EXPECT_FALSE(read_record(bytes.substr(0, bytes.size() - 1), read));
     // Pictures that differ are told apart by their content's hash.
     EXPECT_NE(content_hash(std::string(65536, 'a')), content_hash(std::string(65535, 'a') + 'b'));
 }

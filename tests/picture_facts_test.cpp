@@ -1,0 +1,73 @@
+// Pictures' texts made fit for the page, and where a picture's metadata
+// ends: the cases a camera's or a stranger's bytes bring.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "picture_facts/caption_text.h"
+#include "picture_facts/metadata_reader.h"
+#include "picture_facts/picture_facts.h"
+
+using namespace std::string_literals;
+
+TEST(PictureFacts, TextMadeFitForThePage)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::size_t most;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"plain", "Harbour at dusk", 1000, "Harbour at dusk"},
+        {"blanks and controls", "  a\tb\r\n\x1b[31mc  \x7F", 1000, "a b [31mc"},
+        {"C1 and separators", "a\xC2\x85" "b\xE2\x80\xA8" "c", 1000, "a b c"},
+        {"turning marks dropped", "\xE2\x80\xAE" "abc\xE2\x81\xA6" "d\xD8\x9C", 1000, "abcd"},
+        {"not UTF-8", "a\xFF\xC3(b", 1000, "a\xEF\xBF\xBD\xEF\xBF\xBD(b"},
+        {"zero bytes", std::string("a\0b", 3), 1000, "ab"},
+        {"cut at a character", "ab\xC3\xA9\xC3\xA9\xC3\xA9", 7, "ab\xC3\xA9\xE2\x80\xA6"},
+        {"cut, no blank before the ellipsis", "abcd efgh", 8, "abcd\xE2\x80\xA6"},
+        {"fits exactly", "abcdefgh", 8, "abcdefgh"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(clean_text(c.bytes, c.most), c.shown) << c.what;
+    EXPECT_EQ(windows_1252_to_utf8("Caf\xE9 \x80\x81"), "Caf\xC3\xA9 \xE2\x82\xAC\xEF\xBF\xBD");
+}
+
+TEST(PictureFacts, WhatIsNoCaption)
+{
+    for (const char* filler : {"OLYMPUS DIGITAL CAMERA", "sony dsc", "  DCF 1.0 ", "", "C:\\DCIM\\100\\P1.JPG",
+                               "/DCIM/100CANON/IMG_1.JPG", "Canon EOS 5D"})
+        EXPECT_TRUE(is_filler_caption(filler, "Canon", "Canon EOS 5D")) << filler;
+    for (const char* caption : {"Harbour at dusk", "A camera on the table", "Sony's DSC-RX100 in the rain"})
+        EXPECT_FALSE(is_filler_caption(caption, "Canon", "Canon EOS 5D")) << caption;
+}
+
+// Where the metadata ends: at the first frame or scan, past stray bytes
+// and markers that stand alone, never past what may be read.
+TEST(PictureFacts, WhereTheMetadataEnds)
+{
+    const std::string app1 = "\xFF\xE1\x00\x06" "Exif"s;
+    const std::string frame = "\xFF\xC0\x00\x02"s;
+    EXPECT_EQ(metadata_bytes_of("\xFF\xD8" + app1 + frame), 2 + app1.size());
+    EXPECT_EQ(metadata_bytes_of("\xFF\xD8" "junk\xFF\x01" + app1 + frame), 2 + 6 + app1.size());
+    EXPECT_EQ(metadata_bytes_of("\xFF\xD8\xFF\xE1\x10\x00" "Exif"s), 2u + 2 + 0x1000);  // goes on past the bytes
+    EXPECT_EQ(metadata_bytes_of("GIF89a"), 0u);
+    PictureFacts facts;
+    EXPECT_FALSE(read_picture_facts("GIF89a", facts));
+    // A block that is no EXIF says nothing.
+    EXPECT_TRUE(read_picture_facts("\xFF\xD8\xFF\xE1\x00\x04" "Ex"s, facts));
+    EXPECT_EQ(facts_bytes(facts), facts_bytes(PictureFacts()));
+    // Facts come back as they were written; damaged ones do not come back.
+    facts.title = "Evening";
+    facts.caption = "Harbour";
+    facts.taken = {true, 2024, 2, 29, 23, 59, 59, 250000000};
+    PictureFacts again;
+    ASSERT_TRUE(read_facts(facts_bytes(facts), again));
+    EXPECT_EQ(facts_bytes(again), facts_bytes(facts));
+    std::string impossible = facts_bytes(facts);
+    impossible[5] = 30;  // the 30th of February
+    EXPECT_FALSE(read_facts(impossible, again));
+    EXPECT_TRUE(again.caption.empty());
+    EXPECT_FALSE(read_facts(facts_bytes(facts) + "x", again));
+}
