@@ -34,16 +34,18 @@ struct Looked {
 void look_at(const ImageFile& image, const Wanted& wanted, Looked& looked)
 {
     std::string bytes;
+    PictureReaders readers;
     // Where no change time tells a copy with its time kept from the
-    // picture, its first bytes do.
-    if (wanted.head_only && read_picture_start(image.name, kHeadBytes, bytes) &&
-        head_hash(bytes) == wanted.expected->head) {
+    // picture, its first bytes do; nor does it tell a picture made
+    // private since, whose readers are looked up.
+    if (wanted.head_only && read_picture_head(image.name, kHeadBytes, bytes, readers) &&
+        head_hash(bytes) == wanted.expected->head && readers.known &&
+        (readers.others || !wanted.expected->made)) {
         looked.entry = *wanted.expected;
         looked.extra = std::string(wanted.expected->extra);
         looked.read = looked.held = !looked.entry.made || read_facts(looked.extra, looked.facts);
         return;
     }
-    PictureReaders readers;
     if (!read_picture_head(image.name, kFirstRead, bytes, readers))
         return;
     std::size_t end = metadata_bytes_of(bytes);

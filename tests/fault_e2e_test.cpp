@@ -632,7 +632,8 @@ TEST(OtherUsers, PrivatePicturesStayPrivate)
 
 // On a file system that keeps no change time (sshfs shows the time of last
 // writing for it), a picture copied over another of the same size with
-// the time kept gets its own thumbnail and view: its first bytes tell.
+// the time kept gets its own thumbnail, view and caption: its first bytes
+// tell; and a picture made private there loses its caption.
 TEST(OtherUsers, NoChangeTimesOnAShare)
 {
     if (!kFaultsCanBeInjected)
@@ -642,7 +643,10 @@ TEST(OtherUsers, NoChangeTimesOnAShare)
     red.pad_to = blue.pad_to = 65536;
     blue.r = 40, blue.b = 200;
     make_file(folder.path, "a.jpg", recipe_jpeg(1800, 1200, red), 1704190830);
-    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS>\n");
+    const std::string b = join_path(folder.path, "b.jpg");
+    make_file(folder.path, "b.jpg", with_metadata(quarters_jpeg(64, 48), {{"Exif.Image.ImageDescription", "Day one"}}),
+              1704190830);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS CAPTIONS>\n");
     Restrictions restrictions;
     restrictions.fault = "no-change-times";
     ASSERT_EQ(run_korvel_restricted(folder.path, restrictions).status, 0);
@@ -659,4 +663,15 @@ TEST(OtherUsers, NoChangeTimesOnAShare)
     const std::string record = read_file(join_path(folder.path, "korvel-thumbs/.korvel-record"));
     ASSERT_EQ(run_korvel_restricted(folder.path, restrictions).status, 0);  // unchanged: the record stays
     EXPECT_EQ(read_file(join_path(folder.path, "korvel-thumbs/.korvel-record")), record);
+
+    const std::string page = join_path(folder.path, "index.html");
+    EXPECT_NE(read_file(page).find("Day one"), std::string::npos);
+    make_file(folder.path, "b.jpg", with_metadata(quarters_jpeg(64, 48), {{"Exif.Image.ImageDescription", "Day two"}}),
+              1704190830);
+    ASSERT_EQ(run_korvel_restricted(folder.path, restrictions).status, 0);
+    EXPECT_NE(read_file(page).find("Day two"), std::string::npos);
+    ASSERT_EQ(chmod(b.c_str(), 0600), 0);
+    ASSERT_EQ(run_korvel_restricted(folder.path, restrictions).status, 0);
+    EXPECT_EQ(read_file(page).find("Day two"), std::string::npos);
+    EXPECT_EQ(read_file(join_path(folder.path, "korvel-facts/.korvel-record")).find("Day two"), std::string::npos);
 }
