@@ -12,7 +12,9 @@ Then, in a folder of COUNT pictures (those files again and again), it
 times, warm and best of ROUNDS: korvel's first run with only those
 options (no record yet), exiftool -json reading the same tags over the
 folder, split over the cores, and a run over the unchanged folder beside
-a plain run.
+a plain run; with --sftp MS, those two again on sshfs through a pipe that
+holds every piece of data MS milliseconds each way, which shows no change
+times: there each unchanged picture's first bytes are read.
 """
 import argparse
 import html
@@ -24,6 +26,7 @@ import subprocess
 import sys
 import tempfile
 
+from bench import mount_sftp
 from thumbs import best, split
 
 TAGS = ["-use", "MWG", "-MWG:Description", "-MWG:DateTimeOriginal", "-EXIF:Make", "-EXIF:Model",
@@ -122,7 +125,29 @@ def compare(korvel, data):
         print("  differs: %-28s %-7s korvel %r, exiftool %r" % (name, what, korvels[:70], exiftools[:70]))
 
 
-def speed(korvel, data, count, rounds):
+def unchanged_and_plain(korvel, folder, template, rounds):
+    with open(template, "w") as f:
+        f.write("<KORVEL CAPTIONS TAKEN CAMERA BYDATE>\n")
+    subprocess.run([korvel], cwd=folder, check=True)
+    unchanged = best(rounds, [korvel], folder)
+    os.remove(template)
+    plain = best(rounds, [korvel], folder)
+    return unchanged, plain
+
+
+def on_sftp(korvel, folder, delay_ms, rounds):
+    mountpoint = tempfile.mkdtemp(prefix="korvel-facts-sftp-")
+    os.rmdir(mountpoint)
+    mount_sftp(folder, mountpoint, delay_ms)
+    try:
+        unchanged, plain = unchanged_and_plain(korvel, mountpoint, os.path.join(mountpoint, "korvel0.htm"), rounds)
+    finally:
+        subprocess.call(["fusermount3", "-u", mountpoint])
+    print("  on sshfs, %g ms each way: unchanged %8.4f s  (%.2fx a plain run, %.4f s)" % (
+        delay_ms, unchanged, unchanged / plain, plain))
+
+
+def speed(korvel, data, count, rounds, sftp):
     sources = sorted(os.path.join(data, n) for n in os.listdir(data) if n.lower().endswith(".jpg"))
     folder = tempfile.mkdtemp(prefix="korvel-facts-speed-")
     for i in range(count):
@@ -144,18 +169,16 @@ def speed(korvel, data, count, rounds):
     reading = split(["exiftool", "-json", "-q"] + TAGS, names, cores)
     reading[2] += " || true"
     exiftool = best(rounds, reading, folder)
-    facts_template()
-    subprocess.run([korvel], cwd=folder, check=True)
-    unchanged = best(max(rounds, 5), [korvel], folder)
-    os.remove(template)
-    plain = best(max(rounds, 5), [korvel], folder)
-    shutil.rmtree(folder)
+    unchanged, plain = unchanged_and_plain(korvel, folder, template, max(rounds, 5))
     print("%d pictures, %d cores:" % (count, cores))
     print("  korvel's first CAPTIONS TAKEN CAMERA BYDATE run %8.3f s" % first)
     print("  exiftool -json, the same tags, split            %8.3f s  (%.1fx korvel's)" % (exiftool,
                                                                                         exiftool / first))
     print("  korvel over the unchanged folder                %8.4f s  (%.2fx a plain run, %.4f s)" % (
         unchanged, unchanged / plain, plain))
+    if sftp is not None:
+        on_sftp(korvel, folder, sftp, max(rounds, 5))
+    shutil.rmtree(folder)
 
 
 def main():
@@ -164,10 +187,11 @@ def main():
     parser.add_argument("--data", required=True, help="exiv2's test/data")
     parser.add_argument("--count", type=int, default=300)
     parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--sftp", type=float, metavar="MS")
     args = parser.parse_args()
     korvel = os.path.abspath(args.korvel)
     compare(korvel, args.data)
-    speed(korvel, args.data, args.count, args.rounds)
+    speed(korvel, args.data, args.count, args.rounds, args.sftp)
 
 
 if __name__ == "__main__":

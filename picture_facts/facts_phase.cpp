@@ -16,6 +16,9 @@ namespace {
 // Most pictures' metadata fits in this much of their start.
 constexpr std::size_t kFirstRead = 128u << 10;
 constexpr unsigned kMostThreads = 16;
+// Threads that only read a few kilobytes of each picture, on a share
+// where each read waits on the network.
+constexpr unsigned kMostHeadReaders = 64;
 
 struct Wanted {
     std::size_t image = 0;
@@ -95,7 +98,9 @@ void look_at_all(const ImageList& images, const std::vector<Wanted>& wanted, std
     shared.wanted = &wanted;
     shared.looked = &looked;
     std::vector<std::thread> helpers;
-    const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostThreads));
+    unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostThreads));
+    if (std::all_of(wanted.begin(), wanted.end(), [](const Wanted& w) { return w.head_only; }))
+        cores = kMostHeadReaders;
     begin_helper_starts();
     for (unsigned i = 1; i < cores && i < wanted.size(); ++i) {
         try {
