@@ -126,15 +126,21 @@ TEST(PictureFacts, EachSourceAgainstItsSection)
         EXPECT_EQ(page.find(never), std::string::npos) << never;
 }
 
-// BYDATE: by the time each section shows, oldest first, the same time by
-// name; without TAKEN, by the files' times.
+// BYDATE: by the time each section shows, oldest first, to the
+// sub-second the camera wrote, the same time by name; without TAKEN, by
+// the files' times.
 TEST(PictureFacts, ByDateOverTwoCameras)
 {
     TempFolder folder("Trip");
-    make_file(folder.path, "a.jpg", picture_with({{"Exif.Photo.DateTimeOriginal", "2023:07:14 18:05:59"}}), kJan2);
+    const MetadataFields later = {{"Exif.Photo.DateTimeOriginal", "2023:07:14 18:05:59"},
+                                  {"Exif.Photo.SubSecTimeOriginal", "5"}};
+    make_file(folder.path, "a.jpg", picture_with(later), kJan2);
     make_file(folder.path, "b.jpg", picture_with({{"Exif.Photo.DateTimeOriginal", "2023:07:14 18:05:58"}}), kJan2 - 60);
-    make_file(folder.path, "c.jpg", picture_with({{"Exif.Photo.DateTimeOriginal", "2023:07:14 18:05:59"}}), kJan2 - 120);
+    make_file(folder.path, "c.jpg",
+              picture_with({{"Exif.Photo.DateTimeOriginal", "2023:07:14 18:05:59"}, {"Exif.Photo.SubSecTimeOriginal", "1"}}),
+              kJan2 - 120);
     make_file(folder.path, "d.jpg", picture_with({}), kJan2 - 180);  // no time taken: its file's
+    make_file(folder.path, "e.jpg", picture_with(later), kJan2);
     write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL BYDATE TAKEN>\n");
     std::string page = page_of(folder);
     auto order = [](const std::string& page) {
@@ -143,9 +149,9 @@ TEST(PictureFacts, ByDateOverTwoCameras)
             names += page.substr(page.find("<img src='", at) + 10, 1);
         return names;
     };
-    EXPECT_EQ(order(page), "bacd");
+    EXPECT_EQ(order(page), "bcaed");  // to the sub-second, then by name
     write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL BYDATE>\n");
-    EXPECT_EQ(order(page_of(folder)), "dcba");
+    EXPECT_EQ(order(page_of(folder)), "dcbae");
 }
 
 // Made once: an unchanged folder reads no picture and leaves the record
