@@ -61,6 +61,12 @@ bool is_sound_wall_time(const WallTime& t)
            t.minute <= 59 && t.second >= 0 && t.second <= 59 && t.nanoseconds <= 999999999u;
 }
 
+std::uint64_t page_bytes_of(const PictureFacts& facts)
+{
+    // Title and caption stand in the section and in two alt texts.
+    return 6 * (3 * (facts.title.size() + facts.caption.size()) + facts.camera.size()) + 256;
+}
+
 std::string facts_bytes(const PictureFacts& facts)
 {
     std::string out(1, kVersion);

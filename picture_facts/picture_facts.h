@@ -32,6 +32,10 @@ int compare_wall_times(const WallTime& a, const WallTime& b);
 // 9999, a month's own days, 00:00:00 to 23:59:59.
 bool is_sound_wall_time(const WallTime& time);
 
+// The most bytes the facts may take in a page: each text escaped (at most
+// six bytes for each of its own) in each place it stands, with its markup.
+std::uint64_t page_bytes_of(const PictureFacts& facts);
+
 // The facts as bytes, and back. read_facts fails, leaving facts empty, on
 // bytes that are not whole facts of facts_bytes' making.
 std::string facts_bytes(const PictureFacts& facts);

@@ -84,6 +84,9 @@ bool write_page(GalleryRun& run, ImageList& images, WebPictureWork* web_pictures
         facts.facts = read_picture_facts_of(images, facts.work);
         facts.read = true;
     }
+    if (web_pictures)
+        for (const PictureFacts& picture : facts.facts)
+            web_pictures->more_page_bytes += page_bytes_of(picture);
     if (web_pictures && (!options.full_size_thumbnails || !options.full_size_sections))
         make_web_pictures(images, *web_pictures, !options.full_size_thumbnails, !options.full_size_sections);
     write_gallery(run, options, images, facts);

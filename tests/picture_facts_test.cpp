@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "pagewriter/image_entries.h"
+#include "pagewriter/thumbnail_table.h"
 #include "picture_facts/caption_text.h"
 #include "picture_facts/metadata_reader.h"
 #include "picture_facts/picture_facts.h"
@@ -70,4 +72,24 @@ TEST(PictureFacts, WhereTheMetadataEnds)
     EXPECT_FALSE(read_facts(impossible, again));
     EXPECT_TRUE(again.caption.empty());
     EXPECT_FALSE(read_facts(facts_bytes(facts) + "x", again));
+}
+
+// What a picture's facts add to the page stays within what the page's
+// room is reckoned with, for the text that escapes the most.
+TEST(PictureFacts, APageHoldsNoMoreThanReckoned)
+{
+    ImageList images;
+    add_image(images, "a.jpg", 100, 1704190830);
+    PageOptions plain, captions;
+    captions.show_captions = captions.show_camera = captions.show_time_taken = true;
+    std::vector<PictureFacts> facts(1);
+    facts[0].title = facts[0].caption = std::string(kMostCaptionBytes, '\'');
+    facts[0].camera = std::string(kMostCaptionBytes, '<');
+    PageSink without, with;
+    write_thumbnail_table(without, plain, images);
+    write_image_entries(without, plain, images);
+    write_thumbnail_table(with, captions, images, &facts);
+    write_image_entries(with, captions, images, &facts);
+    EXPECT_GT(with.pending.size(), without.pending.size() + 5 * 3 * kMostCaptionBytes);
+    EXPECT_LE(with.pending.size(), without.pending.size() + page_bytes_of(facts[0]));
 }

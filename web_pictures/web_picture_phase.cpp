@@ -115,7 +115,7 @@ void make_web_pictures(ImageList& images, WebPictureWork& work, bool thumbnails,
         if (kPieceKinds[kind].view ? views : thumbnails)
             wanted = merged(wanted, open_piece_folder(images, work.kinds[kind], kind));
 
-    const std::uint64_t room_needed = room_for_page(images);
+    const std::uint64_t room_needed = room_for_page(images) + work.more_page_bytes;
     if (!wanted.empty())
         reuse_freed_memory(kDecodingMostBytes);
     std::vector<Result> results;

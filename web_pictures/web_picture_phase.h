@@ -21,6 +21,7 @@
 // What the phase holds, a folder for each kind (web_picture_batch.h).
 struct WebPictureWork {
     MadeFolder kinds[kKinds];
+    std::uint64_t more_page_bytes = 0;  // what the page holds besides the pictures' names (their captions, say)
 };
 
 // The room the page of images needs, with a margin: each picture's name
