@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
-need_packages cmake make g++ libacl1-dev libjpeg62-turbo-dev libxxhash-dev libwebp-dev libexiv2-dev time findutils eatmydata
+need_packages cmake make g++ libacl1-dev libjpeg62-turbo-dev libxxhash-dev libwebp-dev libexiv2-dev libmd-dev time findutils eatmydata
 case " $* " in *" --share "*) need_packages python3-fusepy ;; esac
 case " $* " in *" --sftp "*) need_packages sshfs openssh-sftp-server ;; esac
 command -v python3 >/dev/null || need_packages python3

@@ -10,6 +10,7 @@
 #include <exiv2/exiv2.hpp>
 
 #include "picture_facts/caption_text.h"
+#include "picture_facts/iptc_digest.h"
 #include "text/text_helpers.h"
 
 namespace {
@@ -65,53 +66,6 @@ std::string iptc_text(const Exiv2::IptcData& iptc, const char* key, bool declare
         return std::string();
     const std::string bytes = found->toString();
     return clean_text(declared_utf8 ? bytes : as_utf8(bytes));
-}
-
-// Reads "2023:07:14 18:05:59", "2023-07-14T18:05:59.25+02:00" and the
-// like: digits where the time has them, any one separator between them.
-// The sub-seconds follow a '.' or are given apart.
-bool read_wall_time(const std::string& text, const std::string& sub_seconds, WallTime& time)
-{
-    int fields[6] = {};
-    const int widths[6] = {4, 2, 2, 2, 2, 2};
-    std::size_t at = 0;
-    for (int i = 0; i < 6; ++i) {
-        if (i > 0) {
-            if (at >= text.size())
-                return false;
-            ++at;  // the separator
-        }
-        for (int d = 0; d < widths[i]; ++d, ++at) {
-            if (at >= text.size() || text[at] < '0' || text[at] > '9')
-                return false;
-            fields[i] = fields[i] * 10 + (text[at] - '0');
-        }
-    }
-    std::string digits = sub_seconds;
-    if (digits.empty() && at < text.size() && text[at] == '.')
-        for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
-            digits += text[at];
-    std::uint32_t nanoseconds = 0;
-    std::size_t places = 0;
-    for (char c : digits) {
-        if (c == ' ' || c == '\0')
-            break;
-        if (c < '0' || c > '9')
-            return false;
-        if (places++ < 9)
-            nanoseconds = nanoseconds * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    for (; places < 9; ++places)
-        nanoseconds *= 10;
-    time.year = fields[0];
-    time.month = fields[1];
-    time.day = fields[2];
-    time.hour = fields[3];
-    time.minute = fields[4];
-    time.second = fields[5];
-    time.nanoseconds = nanoseconds;
-    time.known = is_sound_wall_time(time);
-    return time.known;
 }
 
 // The photo's tag (Exif.Photo.name), or where some cameras and programs
@@ -194,7 +148,7 @@ std::string camera_of(const Exiv2::ExifData& exif, const std::string& make, cons
     return clean_text(line);
 }
 
-void read_facts_from(const Exiv2::Image& image, PictureFacts& facts)
+void read_facts_from(const Exiv2::Image& image, bool digest_holds, PictureFacts& facts)
 {
     const Exiv2::ExifData& exif = image.exifData();
     const Exiv2::IptcData& iptc = image.iptcData();
@@ -204,19 +158,22 @@ void read_facts_from(const Exiv2::Image& image, PictureFacts& facts)
     auto set = iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet"));
     const bool iptc_utf8 = set != iptc.end() && set->toString() == "\x1b%G";
 
-    // The description: EXIF's unless blank; then IPTC's, which a photo
-    // manager that writes XMP alone leaves as it was (XMP's, only where
-    // the picture has no IPTC caption); a filler is none.
+    // The description: EXIF's unless blank; then IPTC's, unless its
+    // digest says the XMP is as current (a photo manager that writes XMP
+    // alone leaves the IPTC block and its digest as they were); a filler
+    // is none.
+    const std::string iptc_caption = iptc_text(iptc, "Iptc.Application2.Caption", iptc_utf8);
+    const std::string xmp_caption = xmp_text(xmp, "Xmp.dc.description");
+    const bool xmp_first = digest_holds || iptc_caption.empty();
     std::string caption = exif_text(exif, "Exif.Image.ImageDescription");
-    if (is_filler_caption(caption, make, model))
-        caption = iptc_text(iptc, "Iptc.Application2.Caption", iptc_utf8);
-    if (is_filler_caption(caption, make, model))
-        caption = xmp_text(xmp, "Xmp.dc.description");
+    for (const std::string* next : {xmp_first ? &xmp_caption : &iptc_caption, xmp_first ? &iptc_caption : &xmp_caption})
+        if (is_filler_caption(caption, make, model))
+            caption = *next;
     if (!is_filler_caption(caption, make, model))
         facts.caption = caption;
-    facts.title = xmp_text(xmp, "Xmp.dc.title");
-    if (facts.title.empty())
-        facts.title = iptc_text(iptc, "Iptc.Application2.ObjectName", iptc_utf8);
+    const std::string iptc_title = iptc_text(iptc, "Iptc.Application2.ObjectName", iptc_utf8);
+    const std::string xmp_title = xmp_text(xmp, "Xmp.dc.title");
+    facts.title = (digest_holds || iptc_title.empty()) && !xmp_title.empty() ? xmp_title : iptc_title;
     if (is_filler_caption(facts.title, make, model) || facts.title == facts.caption)
         facts.title.clear();
 
@@ -292,7 +249,7 @@ bool read_picture_facts(std::string_view bytes, PictureFacts& facts)
         if (image.get() == nullptr)
             return false;
         image->readMetadata();
-        read_facts_from(*image, facts);
+        read_facts_from(*image, iptc_digest_holds(bytes), facts);
         return true;
     } catch (...) {
         facts = PictureFacts();

@@ -61,6 +61,50 @@ bool is_sound_wall_time(const WallTime& t)
            t.minute <= 59 && t.second >= 0 && t.second <= 59 && t.nanoseconds <= 999999999u;
 }
 
+bool read_wall_time(const std::string& text, const std::string& sub_seconds, WallTime& time)
+{
+    int fields[6] = {};
+    const int widths[6] = {4, 2, 2, 2, 2, 2};
+    std::size_t at = 0;
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) {
+            if (at >= text.size())
+                return false;
+            ++at;  // the separator
+        }
+        for (int d = 0; d < widths[i]; ++d, ++at) {
+            if (at >= text.size() || text[at] < '0' || text[at] > '9')
+                return false;
+            fields[i] = fields[i] * 10 + (text[at] - '0');
+        }
+    }
+    std::string digits = sub_seconds;
+    if (digits.empty() && at < text.size() && text[at] == '.')
+        for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
+            digits += text[at];
+    std::uint32_t nanoseconds = 0;
+    std::size_t places = 0;
+    for (char c : digits) {
+        if (c == ' ' || c == '\0')
+            break;
+        if (c < '0' || c > '9')
+            return false;
+        if (places++ < 9)
+            nanoseconds = nanoseconds * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    for (; places < 9; ++places)
+        nanoseconds *= 10;
+    time.year = fields[0];
+    time.month = fields[1];
+    time.day = fields[2];
+    time.hour = fields[3];
+    time.minute = fields[4];
+    time.second = fields[5];
+    time.nanoseconds = nanoseconds;
+    time.known = is_sound_wall_time(time);
+    return time.known;
+}
+
 std::uint64_t page_bytes_of(const PictureFacts& facts)
 {
     // Title and caption stand in the section and in two alt texts.

@@ -32,6 +32,13 @@ int compare_wall_times(const WallTime& a, const WallTime& b);
 // 9999, a month's own days, 00:00:00 to 23:59:59.
 bool is_sound_wall_time(const WallTime& time);
 
+// Reads a time as "2023:07:14 18:05:59", "2023-07-14T18:05:59.25+02:00"
+// and the like (digits where the time has them, one separator between
+// them, a zone after it ignored), with the sub-seconds after a '.' or
+// given apart (EXIF's own tag). Fails, time not known, for a time that
+// is not sound.
+bool read_wall_time(const std::string& text, const std::string& sub_seconds, WallTime& time);
+
 // The most bytes the facts may take in a page: each text escaped (at most
 // six bytes for each of its own) in each place it stands, with its markup.
 std::uint64_t page_bytes_of(const PictureFacts& facts);

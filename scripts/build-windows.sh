@@ -67,7 +67,7 @@ echo "korvel.exe in a folder wine cannot map: fails, and writes nothing"
 # from the same library (the record of what they were made from holds each system's
 # own file ids, and differs). The pictures are made here by the library's
 # own cjpeg.
-need_packages libjpeg-turbo-progs python3 g++ libacl1-dev libjpeg62-turbo-dev libxxhash-dev libwebp-dev libexiv2-dev
+need_packages libjpeg-turbo-progs python3 g++ libacl1-dev libjpeg62-turbo-dev libxxhash-dev libwebp-dev libexiv2-dev libmd-dev
 linux=build/test-g++/korvel
 if [ ! -x "$linux" ]; then
     cmake -S . -B build/windows-compare -DKORVEL_TESTS=OFF >/dev/null

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
-need_packages cmake make g++ libacl1-dev libjpeg62-turbo-dev libxxhash-dev libwebp-dev libexiv2-dev
+need_packages cmake make g++ libacl1-dev libjpeg62-turbo-dev libxxhash-dev libwebp-dev libexiv2-dev libmd-dev
 
 cmake -S . -B build/demo -DKORVEL_TESTS=OFF >/dev/null
 cmake --build build/demo -j "$(nproc)" >/dev/null

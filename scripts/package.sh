@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
-need_packages build-essential debhelper cmake libgtest-dev libacl1-dev libjpeg62-turbo-dev libxxhash-dev libwebp-dev libexiv2-dev dpkg-dev lintian autopkgtest mandoc groff-base
+need_packages build-essential debhelper cmake libgtest-dev libacl1-dev libjpeg62-turbo-dev libxxhash-dev libwebp-dev libexiv2-dev libmd-dev dpkg-dev lintian autopkgtest mandoc groff-base
 
 version=$(dpkg-parsechangelog -S Version)
 # Every time stamp in the packages is the last commit's, so that two builds
@@ -70,7 +70,7 @@ cmake --build "$wbuild" -j "$(nproc)" >/dev/null
 zip=$(ls "$wbuild"/korvel-"$version"-*.zip)
 contents=$(cmake -E tar tf "$zip")
 echo "$contents"
-for wanted in korvel.exe README.md LICENSE LICENSE-libjpeg-turbo.md COPYING-libwebp COPYING-libexiv2 COPYING-expat korvel.txt; do
+for wanted in korvel.exe README.md LICENSE LICENSE-libjpeg-turbo.md COPYING-libwebp COPYING-libexiv2 COPYING-expat COPYING-libmd korvel.txt; do
     echo "$contents" | grep -q "/$wanted\$" || { echo "$wanted missing from $zip"; exit 1; }
 done
 grep -q "Korvel $version" "$wbuild/korvel.1" || { echo "the manual does not say version $version"; exit 1; }

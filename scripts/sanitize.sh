@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
-need_packages cmake make clang libclang-rt-14-dev libgtest-dev libacl1-dev libjpeg62-turbo-dev libxxhash-dev libwebp-dev libexiv2-dev
+need_packages cmake make clang libclang-rt-14-dev libgtest-dev libacl1-dev libjpeg62-turbo-dev libxxhash-dev libwebp-dev libexiv2-dev libmd-dev
 
 sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

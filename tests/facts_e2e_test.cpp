@@ -53,7 +53,7 @@ std::string page_of(const TempFolder& folder)
 TEST(PictureFacts, EachSourceAgainstItsSection)
 {
     const std::string long_caption(10000, 'w');
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {"desc", {{"Exif.Image.ImageDescription", "Harbour at dusk"}}, "Harbour at dusk", "Harbour at dusk",
          kFileTime, ""},
         {"filler", {{"Exif.Image.ImageDescription", "OLYMPUS DIGITAL CAMERA"}}, "", "filler", kFileTime, ""},
@@ -96,6 +96,13 @@ TEST(PictureFacts, EachSourceAgainstItsSection)
     TempFolder folder("Trip");
     for (const Case& c : cases)
         make_file(folder.path, std::string(c.name) + ".jpg", picture_with(c.fields), kJan2);
+    // IPTC and XMP both, with the IPTC block's digest as the photo manager
+    // that wrote both left it (XMP wins), or changed since (IPTC wins).
+    const std::string xmp = picture_with({{"Xmp.dc.description", "XMP says"}});
+    make_file(folder.path, "digest.jpg", with_iptc_and_digest(xmp, "IPTC says", false), kJan2);
+    make_file(folder.path, "stale.jpg", with_iptc_and_digest(xmp, "IPTC says", true), kJan2);
+    cases.push_back({"digest", {}, "XMP says", "XMP says", kFileTime, ""});
+    cases.push_back({"stale", {}, "IPTC says", "IPTC says", kFileTime, ""});
     write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL CAPTIONS TAKEN CAMERA NOFILESIZE>\n");
     const std::string page = page_of(folder);
     std::vector<std::string> names;

@@ -10,6 +10,7 @@
 
 #include <exiv2/exiv2.hpp>
 #include <jpeglib.h>
+#include <md5.h>
 
 #include "web_pictures/jpeg_codec.h"
 
@@ -159,4 +160,46 @@ std::string with_metadata(const std::string& jpeg, const MetadataFields& fields)
     io.seek(0, Exiv2::BasicIo::beg);
     Exiv2::DataBuf bytes = io.read(static_cast<long>(io.size()));
     return std::string(reinterpret_cast<const char*>(bytes.pData_), static_cast<std::size_t>(bytes.size_));
+}
+
+namespace {
+
+// A Photoshop resource: its signature, tag, empty name, size and data,
+// padded to an even length.
+std::string photoshop_resource(unsigned tag, const std::string& data)
+{
+    std::string out = "8BIM";
+    out += static_cast<char>(tag >> 8);
+    out += static_cast<char>(tag & 0xFF);
+    out += std::string(2, '\0');
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += static_cast<char>(data.size() >> shift & 0xFF);
+    out += data;
+    if (data.size() % 2 != 0)
+        out += '\0';
+    return out;
+}
+
+}  // namespace
+
+std::string with_iptc_and_digest(const std::string& jpeg, const std::string& caption, bool stale)
+{
+    std::string iptc = std::string("\x1C\x02\x00\x00\x02\x00\x04", 7);  // the record's version, 4
+    iptc += "\x1C\x02\x78";
+    iptc += static_cast<char>(caption.size() >> 8);
+    iptc += static_cast<char>(caption.size() & 0xFF);
+    iptc += caption;
+    MD5_CTX context;
+    MD5Init(&context);
+    MD5Update(&context, reinterpret_cast<const std::uint8_t*>(iptc.data()), iptc.size());
+    std::uint8_t digest[MD5_DIGEST_LENGTH];
+    MD5Final(digest, &context);
+    if (stale)
+        digest[0] ^= 1;
+    const std::string payload = std::string("Photoshop 3.0", 14) + photoshop_resource(0x0404, iptc) +
+                                photoshop_resource(0x0425, std::string(reinterpret_cast<char*>(digest), 16));
+    std::string segment = "\xFF\xED";
+    segment += static_cast<char>((payload.size() + 2) >> 8);
+    segment += static_cast<char>((payload.size() + 2) & 0xFF);
+    return jpeg.substr(0, 2) + segment + payload + jpeg.substr(2);
 }

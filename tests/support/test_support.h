@@ -71,6 +71,11 @@ std::string quarters_jpeg(unsigned width, unsigned height, const std::string& ic
 using MetadataFields = std::vector<std::pair<std::string, std::string>>;
 std::string with_metadata(const std::string& jpeg, const MetadataFields& fields);
 
+// The JPEG with an IPTC caption in Photoshop's resources (APP13), and
+// beside it the MD5 digest of that IPTC block, as a photo manager keeps
+// it, or a digest that no longer matches (stale).
+std::string with_iptc_and_digest(const std::string& jpeg, const std::string& caption, bool stale);
+
 // A JPEG picture of one colour, with width pixels by height, made by the
 // library as it is told: progressive or baseline, its colour at full
 // resolution (4:4:4) or at half each way (4:2:0), the progressive one's

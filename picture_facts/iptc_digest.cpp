@@ -1,0 +1,75 @@
+// The Photoshop resources are the APP13 segments' data after their
+// "Photoshop 3.0" header, joined; libexiv2 finds a resource in them, and
+// libmd computes the digest.
+#include "picture_facts/iptc_digest.h"
+
+#include <cstring>
+#include <string>
+
+#include <exiv2/exiv2.hpp>
+#include <md5.h>
+
+#include "picture_facts/metadata_reader.h"
+
+namespace {
+
+constexpr char kPhotoshop[] = "Photoshop 3.0";  // and its zero byte
+constexpr unsigned kIptcBlock = 0x0404;
+constexpr unsigned kIptcDigest = 0x0425;
+
+// The picture's Photoshop resources, all its APP13 segments' worth.
+std::string photoshop_resources(std::string_view jpeg)
+{
+    std::string resources;
+    const std::size_t end = std::min(metadata_bytes_of(jpeg), jpeg.size());
+    auto byte = [&jpeg](std::size_t at) { return static_cast<unsigned char>(jpeg[at]); };
+    for (std::size_t at = 2; at + 4 <= end;) {
+        if (byte(at) != 0xFF || byte(at + 1) == 0xFF || byte(at + 1) == 0x01 ||
+            (byte(at + 1) >= 0xD0 && byte(at + 1) <= 0xD7)) {
+            ++at;
+            continue;
+        }
+        const std::size_t length = static_cast<std::size_t>(byte(at + 2)) << 8 | byte(at + 3);
+        const std::size_t next = at + 2 + length;
+        const std::string_view data = jpeg.substr(at + 4, std::min(next, end) - std::min(at + 4, end));
+        if (byte(at + 1) == 0xED && data.size() >= sizeof kPhotoshop &&
+            data.compare(0, sizeof kPhotoshop, std::string_view(kPhotoshop, sizeof kPhotoshop)) == 0)
+            resources.append(data.substr(sizeof kPhotoshop));
+        at = next;
+    }
+    return resources;
+}
+
+// The data of resource tag, or false when there is none.
+bool resource(const std::string& resources, unsigned tag, std::string_view& data)
+{
+    const Exiv2::byte* record = nullptr;
+    std::uint32_t header = 0, size = 0;
+    const auto* bytes = reinterpret_cast<const Exiv2::byte*>(resources.data());
+    if (Exiv2::Photoshop::locateIrb(bytes, static_cast<long>(resources.size()), static_cast<std::uint16_t>(tag),
+                                    &record, &header, &size) != 0)
+        return false;
+    const std::size_t from = static_cast<std::size_t>(record - bytes) + header;
+    if (from > resources.size() || size > resources.size() - from)
+        return false;
+    data = std::string_view(resources).substr(from, size);
+    return true;
+}
+
+}  // namespace
+
+bool iptc_digest_holds(std::string_view jpeg)
+{
+    const std::string resources = photoshop_resources(jpeg);
+    std::string_view block, digest;
+    if (resources.empty() || !resource(resources, kIptcDigest, digest) || digest.size() != MD5_DIGEST_LENGTH)
+        return false;
+    if (!resource(resources, kIptcBlock, block))
+        return true;
+    MD5_CTX context;
+    MD5Init(&context);
+    MD5Update(&context, reinterpret_cast<const std::uint8_t*>(block.data()), block.size());
+    std::uint8_t computed[MD5_DIGEST_LENGTH];
+    MD5Final(computed, &context);
+    return std::memcmp(computed, digest.data(), MD5_DIGEST_LENGTH) == 0;
+}
