@@ -15,7 +15,10 @@ namespace {
 
 // Most pictures' metadata fits in this much of their start.
 constexpr std::size_t kFirstRead = 128u << 10;
-constexpr unsigned kMostThreads = 16;
+// Few threads read a picture's metadata: a hostile one may take
+// kMostMetadataBytes and the library's work on it several times that,
+// and the run's memory stays bounded whatever the number of cores.
+constexpr unsigned kMostThreads = 4;
 // Threads that only read a few kilobytes of each picture, on a share
 // where each read waits on the network.
 constexpr unsigned kMostHeadReaders = 64;
