@@ -41,7 +41,7 @@ def sections_of(page):
     """name -> (date text, caption, camera) of each section."""
     shown = {}
     pattern = (r"<a name='\d+'><br>(.*?)&nbsp;&nbsp;(\d\d\.\w\w\w\.\d{4} \d\d:\d\d:\d\d)?<a href='#TOP'.*?</a>"
-               r"(?:\n<br><bdi class='caption'>(.*?)</bdi>)?(?:\n<br><bdi class='camera'>(.*?)</bdi>)?\n<p>")
+               r"(?:\n<br><bdi class='caption' style='overflow-wrap:anywhere'>(.*?)</bdi>)?(?:\n<br><bdi class='camera' style='overflow-wrap:anywhere'>(.*?)</bdi>)?\n<p>")
     for name, when, caption, camera in re.findall(pattern, page):
         if caption:
             caption = re.sub(r"^<b>.*?</b>&nbsp;&nbsp;", "", caption)

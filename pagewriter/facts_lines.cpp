@@ -22,7 +22,7 @@ void put_facts_lines(PageSink& page, const PageOptions& options, const PictureFa
     if (!facts)
         return;
     if (options.show_captions && (!facts->title.empty() || !facts->caption.empty())) {
-        put_text(page, "\n<br><bdi class='caption'>");
+        put_text(page, "\n<br><bdi class='caption' style='overflow-wrap:anywhere'>");
         if (!facts->title.empty()) {
             put_text(page, "<b>");
             put_html(page, facts->title);
@@ -32,7 +32,7 @@ void put_facts_lines(PageSink& page, const PageOptions& options, const PictureFa
         put_text(page, "</bdi>");
     }
     if (options.show_camera && !facts->camera.empty()) {
-        put_text(page, "\n<br><bdi class='camera'>");
+        put_text(page, "\n<br><bdi class='camera' style='overflow-wrap:anywhere'>");
         put_html(page, facts->camera);
         put_text(page, "</bdi>");
     }

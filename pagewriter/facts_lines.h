@@ -25,7 +25,8 @@ void put_alt_text(PageSink& page, const PageOptions& options, const ImageFile& i
 
 // Writes the lines that follow a section's name line: the title and
 // caption (CAPTIONS), the camera (CAMERA), each where the picture has it,
-// each isolated from the direction of the text around it.
+// each isolated from the direction of the text around it, and broken
+// anywhere rather than wider than a phone's screen.
 void put_facts_lines(PageSink& page, const PageOptions& options, const PictureFacts* facts);
 
 #endif

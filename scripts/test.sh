@@ -36,7 +36,7 @@ echo "== Sanitizers and fuzzing"
 bash scripts/sanitize.sh
 
 echo "== A real browser"
-need_packages chromium nginx imagemagick plasma-workspace-wallpapers
+need_packages chromium nginx imagemagick plasma-workspace-wallpapers libimage-exiftool-perl
 command -v npm >/dev/null || need_packages nodejs npm
 (cd tests/browser && npm ci --no-audit --no-fund)
 node tests/browser/check_gallery.mjs build/test-g++/korvel "examples/Holidays/Snow ridge.JPG"

@@ -116,9 +116,9 @@ TEST(PictureFacts, EachSourceAgainstItsSection)
         std::string expected = "<br>" + std::string(c.name) + ".jpg&nbsp;&nbsp;" + c.when +
                                "<a href='#TOP' style='text-decoration: none;'> [Top] </a>";
         if (!c.caption.empty())
-            expected += "\n<br><bdi class='caption'>" + c.caption + "</bdi>";
+            expected += "\n<br><bdi class='caption' style='overflow-wrap:anywhere'>" + c.caption + "</bdi>";
         if (!c.camera.empty())
-            expected += "\n<br><bdi class='camera'>" + c.camera + "</bdi>";
+            expected += "\n<br><bdi class='camera' style='overflow-wrap:anywhere'>" + c.camera + "</bdi>";
         // A plain page's picture has an alt text only where it has a caption.
         const std::string alt = c.caption.empty() ? "" : " alt='" + c.alt + "'";
         expected += "\n<p><a href='#" + std::to_string(k % static_cast<int>(cases.size()) + 1) + "'><img src='" +

@@ -1,8 +1,11 @@
 // Makes the web gallery of real photographs (the largest picture of each
 // of the first COUNT wallpapers of Debian's plasma-workspace-wallpapers,
-// saved as JPEG at quality 92) with <KORVEL THUMBS VIEWS LAZY>, serves it
-// with nginx (started here on a free port of the loopback, stopped at the
-// end), and checks it as a reader's browser sees it:
+// saved as JPEG at quality 92, each given a title, a caption, the time it
+// was taken and a camera by exiftool, one caption a long word with no
+// break) with README's recipe <KORVEL THUMBS VIEWS LAZY CAPTIONS TAKEN>
+// and CAMERA BYDATE, serves it with nginx (started here on a free port of
+// the loopback, stopped at the end), and checks it as a reader's browser
+// sees it:
 // - Lighthouse 12.2.3, mobile (its default: a phone's screen and
 //   throttling), three runs: Accessibility, Best Practices and SEO at 100
 //   in each, and the audits a page of 1998 fails all passing (viewport,
@@ -21,7 +24,7 @@ import { chromium } from 'playwright-core';
 import lighthouse from 'lighthouse';
 import * as chromeLauncher from 'chrome-launcher';
 import { execFileSync, spawn } from 'node:child_process';
-import { mkdtempSync, mkdirSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, mkdirSync, readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
@@ -51,9 +54,20 @@ try {
       return { f, pixels: w * h };
     }).sort((a, b) => b.pixels - a.pixels)[0];
     execFileSync('convert', [join(images, largest.f), '-quality', '92', join(gallery, `${name}.jpg`)]);
+    const i = names.indexOf(name);
+    const caption = i === 1 ? 'W'.repeat(300) : `${name} at dusk, from the ridge above the lake`;
+    execFileSync('exiftool', ['-q', '-overwrite_original', `-XMP-dc:Title=${name}`, `-EXIF:ImageDescription=${caption}`,
+                              `-EXIF:DateTimeOriginal=2023:07:${String(10 + i).padStart(2, '0')} 18:05:59`,
+                              '-EXIF:Make=NIKON CORPORATION', '-EXIF:Model=NIKON D850', '-EXIF:ExposureTime=1/250',
+                              '-EXIF:FNumber=8', '-EXIF:ISO=100', '-EXIF:FocalLength=50', join(gallery, `${name}.jpg`)]);
   }
-  writeFileSync(join(gallery, 'korvel0.htm'), '<KORVEL THUMBS VIEWS LAZY>\n');
+  writeFileSync(join(gallery, 'korvel0.htm'), '<KORVEL THUMBS VIEWS LAZY CAPTIONS TAKEN CAMERA BYDATE>\n');
   execFileSync(korvel, [], { cwd: gallery, stdio: 'inherit' });
+  const made = readFileSync(join(gallery, 'index.html'), 'latin1');
+  expect((made.match(/<bdi class='caption' style='overflow-wrap:anywhere'>/g) || []).length === names.length,
+         `each of the ${names.length} sections shows its caption`);
+  expect((made.match(/alt='[^']*at dusk, from the ridge/g) || []).length === 2 * (names.length - 1),
+         'each caption is the alt text of its thumbnail and its section picture');
 
   // nginx, as a reader's server would be: the folder as it stands, gzip
   // for the page, nothing else.
