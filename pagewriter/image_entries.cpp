@@ -177,7 +177,13 @@ void write_image_entries(PageSink& page, const PageOptions& options, const Image
         put_text(page, "<a name='");
         put_number(page, number);
         put_text(page, "'><br>");
+        // On a phone, a long name breaks rather than widen the page.
+        const bool wrapped = web && !shown.empty();
+        if (wrapped)
+            put_text(page, "<span style='overflow-wrap:anywhere'>");
         put_html(page, shown);
+        if (wrapped)
+            put_text(page, "</span>");
         put_text(page, "&nbsp;&nbsp;");
         if (options.show_file_size) {
             put_number(page, image.size);

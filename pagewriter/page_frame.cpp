@@ -33,7 +33,9 @@ void write_default_header(PageSink& page, std::string_view folder_name, bool web
         put_text(page, "<html><head><title>");
     }
     put_html(page, folder_name);
-    put_text(page, "</title></head>\n<body><center><h1>");
+    // On a phone, a long name breaks rather than widen the page.
+    put_text(page, web ? "</title></head>\n<body><center><h1 style='overflow-wrap:anywhere'>"
+                       : "</title></head>\n<body><center><h1>");
     put_html(page, folder_name);
     put_text(page, "</h1>\n");
 }

@@ -232,7 +232,7 @@ TEST_F(Writers, APageForTheWebAndThePlainPageBeside)
                            "<meta name='viewport' content='width=device-width, initial-scale=1'>\n"
                            "<meta name='description' content='Trip &amp; co: 48 pictures'>\n"
                            "<link rel='icon' href='data:,'>\n<title>Trip &amp; co</title></head>\n"
-                           "<body><center><h1>Trip &amp; co</h1>\n");
+                           "<body><center><h1 style='overflow-wrap:anywhere'>Trip &amp; co</h1>\n");
     EXPECT_NE(one.pending.find("content='Trip: 1 picture'>"), std::string::npos);
     EXPECT_NE(rootless.pending.find("content='0 pictures'>"), std::string::npos);
 
@@ -294,6 +294,10 @@ TEST_F(Writers, APageForTheWebAndThePlainPageBeside)
             EXPECT_NE(entries(images, options).find(c.section), std::string::npos) << int{c.pieces};
         }
     }
+    // A long name breaks on a phone rather than widen the page.
+    EXPECT_NE(entries(pictures(1), options).find("<a name='1'><br><span style='overflow-wrap:anywhere'>p1.jpg</span>"
+                                                 "&nbsp;&nbsp;"),
+              std::string::npos);
 
     // The cells flow in one row; under LAZY the first screen's thumbnails
     // and the first section's picture, in a table that short, come at once.

@@ -1,8 +1,8 @@
 // Makes the web gallery of real photographs (the largest picture of each
 // of the first COUNT wallpapers of Debian's plasma-workspace-wallpapers,
 // saved as JPEG at quality 92, each given a title, a caption, the time it
-// was taken and a camera by exiftool, one caption a long word with no
-// break) with README's recipe <KORVEL THUMBS VIEWS LAZY CAPTIONS TAKEN>
+// was taken and a camera by exiftool, one caption and one name a long
+// word with no break) with README's recipe <KORVEL THUMBS VIEWS LAZY CAPTIONS TAKEN>
 // and CAMERA BYDATE, serves it with nginx (started here on a free port of
 // the loopback, stopped at the end), and checks it as a reader's browser
 // sees it:
@@ -53,13 +53,15 @@ try {
       const [w, h] = f.split('.')[0].split('x').map(Number);
       return { f, pixels: w * h };
     }).sort((a, b) => b.pixels - a.pixels)[0];
-    execFileSync('convert', [join(images, largest.f), '-quality', '92', join(gallery, `${name}.jpg`)]);
     const i = names.indexOf(name);
+    // One name a long word, as a phone's own can be.
+    const file = join(gallery, i === 2 ? `${name}_20230714_180559_HDR_panorama_final_version_two.jpg` : `${name}.jpg`);
+    execFileSync('convert', [join(images, largest.f), '-quality', '92', file]);
     const caption = i === 1 ? 'W'.repeat(300) : `${name} at dusk, from the ridge above the lake`;
     execFileSync('exiftool', ['-q', '-overwrite_original', `-XMP-dc:Title=${name}`, `-EXIF:ImageDescription=${caption}`,
                               `-EXIF:DateTimeOriginal=2023:07:${String(10 + i).padStart(2, '0')} 18:05:59`,
                               '-EXIF:Make=NIKON CORPORATION', '-EXIF:Model=NIKON D850', '-EXIF:ExposureTime=1/250',
-                              '-EXIF:FNumber=8', '-EXIF:ISO=100', '-EXIF:FocalLength=50', join(gallery, `${name}.jpg`)]);
+                              '-EXIF:FNumber=8', '-EXIF:ISO=100', '-EXIF:FocalLength=50', file]);
   }
   writeFileSync(join(gallery, 'korvel0.htm'), '<KORVEL THUMBS VIEWS LAZY CAPTIONS TAKEN CAMERA BYDATE>\n');
   execFileSync(korvel, [], { cwd: gallery, stdio: 'inherit' });
