@@ -21,22 +21,12 @@ constexpr unsigned kIptcDigest = 0x0425;
 std::string photoshop_resources(std::string_view jpeg)
 {
     std::string resources;
-    const std::size_t end = std::min(metadata_bytes_of(jpeg), jpeg.size());
-    auto byte = [&jpeg](std::size_t at) { return static_cast<unsigned char>(jpeg[at]); };
-    for (std::size_t at = 2; at + 4 <= end;) {
-        if (byte(at) != 0xFF || byte(at + 1) == 0xFF || byte(at + 1) == 0x01 ||
-            (byte(at + 1) >= 0xD0 && byte(at + 1) <= 0xD7)) {
-            ++at;
-            continue;
-        }
-        const std::size_t length = static_cast<std::size_t>(byte(at + 2)) << 8 | byte(at + 3);
-        const std::size_t next = at + 2 + length;
-        const std::string_view data = jpeg.substr(at + 4, std::min(next, end) - std::min(at + 4, end));
-        if (byte(at + 1) == 0xED && data.size() >= sizeof kPhotoshop &&
-            data.compare(0, sizeof kPhotoshop, std::string_view(kPhotoshop, sizeof kPhotoshop)) == 0)
-            resources.append(data.substr(sizeof kPhotoshop));
-        at = next;
-    }
+    const std::string_view header(kPhotoshop, sizeof kPhotoshop);
+    std::size_t at = 2;
+    MetadataSegment segment;
+    while (next_metadata_segment(jpeg, at, segment))
+        if (segment.marker == 0xED && segment.data.substr(0, header.size()) == header)
+            resources.append(segment.data.substr(header.size()));
     return resources;
 }
 

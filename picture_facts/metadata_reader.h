@@ -24,6 +24,21 @@ void start_metadata_reader();
 // when the metadata goes on past them (up to kMostMetadataBytes).
 std::size_t metadata_bytes_of(std::string_view bytes);
 
+// One segment of a JPEG's metadata: its marker (0xE1 for EXIF and XMP,
+// 0xED for Photoshop's resources ...) and as much of its data as the
+// bytes hold.
+struct MetadataSegment {
+    unsigned marker = 0;
+    std::string_view data;
+};
+
+// Steps to the next segment of a JPEG's metadata, from at (2, just past
+// the picture's start, for the first), past stray bytes and markers that
+// stand alone, as the library does. False at the image data, at the end
+// of bytes, or past kMostMetadataBytes: at is then where the metadata
+// ends, as metadata_bytes_of says.
+bool next_metadata_segment(std::string_view bytes, std::size_t& at, MetadataSegment& segment);
+
 // The facts of the picture whose first bytes (at least metadata_bytes_of
 // them) are given. Fails, with facts empty, when its metadata cannot be
 // read (damaged, or no JPEG).

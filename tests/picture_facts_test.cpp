@@ -7,8 +7,10 @@
 #include "pagewriter/image_entries.h"
 #include "pagewriter/thumbnail_table.h"
 #include "picture_facts/caption_text.h"
+#include "picture_facts/iptc_digest.h"
 #include "picture_facts/metadata_reader.h"
 #include "picture_facts/picture_facts.h"
+#include "support/test_support.h"
 
 using namespace std::string_literals;
 
@@ -55,6 +57,13 @@ TEST(PictureFacts, WhereTheMetadataEnds)
     EXPECT_EQ(metadata_bytes_of("\xFF\xD8" "junk\xFF\x01" + app1 + frame), 2 + 6 + app1.size());
     EXPECT_EQ(metadata_bytes_of("\xFF\xD8\xFF\xE1\x10\x00" "Exif"s), 2u + 2 + 0x1000);  // goes on past the bytes
     EXPECT_EQ(metadata_bytes_of("GIF89a"), 0u);
+    // Photoshop's resources are read from their segment only: one whose
+    // length says it holds nothing holds no digest.
+    const std::string digested = with_iptc_and_digest(quarters_jpeg(16, 16), "Harbour", false);
+    EXPECT_TRUE(iptc_digest_holds(digested));
+    std::string empty = digested;
+    empty[4] = empty[5] = '\0';
+    EXPECT_FALSE(iptc_digest_holds(empty));
     PictureFacts facts;
     EXPECT_FALSE(read_picture_facts("GIF89a", facts));
     // A block that is no EXIF says nothing.
