@@ -124,10 +124,12 @@ bool open_facts_folder(FactsWork& work, std::int64_t& record_written)
         return false;
     work.in_use = true;
     // What killed runs left.
-    if (list_web_picture_folder(work.folder, work.listed)) {
-        for (const ListedFile& file : work.listed.files)
-            work.names.push_back(file.name);
-        remove_abandoned_web_pictures(work.folder, work.names);
+    FolderListing listed;
+    if (list_web_picture_folder(work.folder, listed)) {
+        std::vector<std::string_view> names;
+        for (const ListedFile& file : listed.files)
+            names.push_back(file.name);
+        remove_abandoned_web_pictures(work.folder, names);
     }
     record_written = INT64_MIN;
     if (!read_web_picture_whole(work.folder, kRecordName, kRecordMostBytes, work.old_record, record_written) ||

@@ -28,8 +28,6 @@ struct FactsWork {
     std::vector<RecordEntry> old;      // as read; their names and extras point into old_record
     std::vector<RecordEntry> entries;  // the record from now on, a place for each picture (empty name: none)
     std::vector<std::string> extras;   // the facts read this run, which entries point into
-    std::vector<std::string_view> names;  // the folder's names, for what killed runs left
-    FolderListing listed;
     bool changed = false;  // the record says something new
 };
 
