@@ -595,23 +595,34 @@ TEST_F(Failing, AnotherUsersThumbnailAndViewFoldersAreNotUsed)
 }
 
 // A piece is never readable by anyone who cannot read its picture: a
-// picture kept private, one reached through a link of one's own into a
-// folder only its owner may enter, and one made private after its pieces
-// were made; a public one's pieces get what the shell gives a new file.
+// picture kept private, one of a group not the piece's, one reached
+// through a link of one's own into a folder only its owner may enter, and
+// one made private after its pieces were made, by its own mode or by the
+// folder its link leads into (whose caption leaves the page and the
+// record too); a public one's pieces get what the shell gives a new file.
 TEST(OtherUsers, PrivatePicturesStayPrivate)
 {
     TempFolder folder("Album");
-    const std::string hidden = join_path(folder.root, "hidden");
+    const std::string hidden = join_path(folder.root, "hidden"), open = join_path(folder.root, "open");
     std::filesystem::create_directory(hidden);
+    std::filesystem::create_directory(open);
     ASSERT_EQ(chmod(folder.root.c_str(), 0755), 0);
     ASSERT_EQ(chmod(hidden.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(open.c_str(), 0755), 0);
     make_jpeg(hidden, "target.jpg", 2400, 1800, 1704190830);
     ASSERT_EQ(chmod(join_path(hidden, "target.jpg").c_str(), 0644), 0);
     ASSERT_EQ(symlink(join_path(hidden, "target.jpg").c_str(), join_path(folder.path, "linked.jpg").c_str()), 0);
-    for (const char* name : {"private.jpg", "public.jpg", "later.jpg"})
+    make_file(open, "away.jpg", with_metadata(recipe_jpeg(2400, 1800, JpegRecipe()),
+                                              {{"Exif.Image.ImageDescription", "Behind the shed"}}),
+              1704190830);
+    ASSERT_EQ(chmod(join_path(open, "away.jpg").c_str(), 0644), 0);
+    ASSERT_EQ(symlink(join_path(open, "away.jpg").c_str(), join_path(folder.path, "away.jpg").c_str()), 0);
+    for (const char* name : {"private.jpg", "public.jpg", "later.jpg", "grouped.jpg"})
         make_jpeg(folder.path, name, 2400, 1800, 1704190830);
     ASSERT_EQ(chmod(join_path(folder.path, "private.jpg").c_str(), 0600), 0);
-    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS>\n");
+    ASSERT_EQ(chown(join_path(folder.path, "grouped.jpg").c_str(), getuid(), getgid() + 4321), 0);
+    ASSERT_EQ(chmod(join_path(folder.path, "grouped.jpg").c_str(), 0640), 0);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS VIEWS CAPTIONS>\n");
     const mode_t mask = umask(022);
     umask(mask);
     const mode_t shell = 0666 & ~mask;
@@ -624,10 +635,18 @@ TEST(OtherUsers, PrivatePicturesStayPrivate)
                 EXPECT_EQ(st.st_mode & 0777, mode) << step << ": " << made << "/" << name;
             }
     };
-    expect_modes("first", {{"private.jpg", shell & 0700}, {"linked.jpg", shell & 0700},
-                           {"public.jpg", shell}, {"later.jpg", shell}});
+    const std::string page = join_path(folder.path, "index.html");
+    const std::string facts = join_path(folder.path, "korvel-facts/.korvel-record");
+    expect_modes("first", {{"private.jpg", shell & 0700}, {"linked.jpg", shell & 0700}, {"grouped.jpg", shell & 0700},
+                           {"public.jpg", shell}, {"later.jpg", shell}, {"away.jpg", shell}});
+    EXPECT_NE(read_file(page).find("Behind the shed"), std::string::npos);
     ASSERT_EQ(chmod(join_path(folder.path, "later.jpg").c_str(), 0640), 0);
-    expect_modes("made private since", {{"later.jpg", shell & 0770}, {"public.jpg", shell}});
+    ASSERT_EQ(chmod(open.c_str(), 0700), 0);
+    expect_modes("made private since",
+                 {{"later.jpg", shell & 0770}, {"away.jpg", shell & 0700}, {"public.jpg", shell}});
+    EXPECT_EQ(read_file(page).find("Behind the shed"), std::string::npos);
+    EXPECT_EQ(read_file(facts).find("Behind the shed"), std::string::npos);
+    ASSERT_EQ(chmod(open.c_str(), 0755), 0);
 }
 
 // On a file system that keeps no change time (sshfs shows the time of last

@@ -34,4 +34,10 @@ struct WalkedPath {
 // file descriptor cannot be had.
 Walk walk_own_links(const char* path, WalkedPath& walked);
 
+// True when anyone may pass through every folder from the root down to
+// folder (an O_PATH descriptor), and so reach what is in it: whether a
+// picture reached through a link is open to others as far as its folders
+// go. folder stays open.
+bool searchable_by_others(int folder);
+
 #endif

@@ -124,3 +124,27 @@ Walk walk_own_links(const char* path, WalkedPath& walked)
     close(folder);
     return Walk::refused;
 }
+
+// True when anyone may pass through every folder from the root down to
+// folder (an O_PATH descriptor), and so reach what is in it.
+bool searchable_by_others(int folder)
+{
+    int at = fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    for (int depth = 0; at >= 0 && depth < 4096; ++depth) {
+        struct stat here, up;
+        int parent = openat(at, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const bool passable = fstat(at, &here) == 0 && (here.st_mode & S_IXOTH);
+        const bool root =
+            parent >= 0 && fstat(parent, &up) == 0 && up.st_dev == here.st_dev && up.st_ino == here.st_ino;
+        close(at);
+        at = parent;
+        if (!passable || root) {
+            if (at >= 0)
+                close(at);
+            return passable && root;
+        }
+    }
+    if (at >= 0)
+        close(at);
+    return false;
+}

@@ -118,30 +118,6 @@ bool limit_new_readers(int fd, const PictureReaders& readers)
     return fstat(fd, &st) == 0 && limit_readers(fd, st, readers);
 }
 
-// True when anyone may pass through every folder from the root down to
-// folder (an O_PATH descriptor), and so reach what is in it.
-bool searchable_by_others(int folder)
-{
-    int at = fcntl(folder, F_DUPFD_CLOEXEC, 0);
-    for (int depth = 0; at >= 0 && depth < 4096; ++depth) {
-        struct stat here, up;
-        int parent = openat(at, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
-        const bool passable = fstat(at, &here) == 0 && (here.st_mode & S_IXOTH);
-        const bool root =
-            parent >= 0 && fstat(parent, &up) == 0 && up.st_dev == here.st_dev && up.st_ino == here.st_ino;
-        close(at);
-        at = parent;
-        if (!passable || root) {
-            if (at >= 0)
-                close(at);
-            return passable && root;
-        }
-    }
-    if (at >= 0)
-        close(at);
-    return false;
-}
-
 // Waits, a few milliseconds at a time, until no other run holds the
 // folder, and holds it. False when another run keeps it past any run's
 // length. A file system that keeps no locks has no other runs told apart:
