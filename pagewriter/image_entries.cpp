@@ -202,7 +202,8 @@ void write_image_entries(PageSink& page, const PageOptions& options, const Image
                     put_text(page, mid_text(date, 4, 3) + ".");
                     put_text(page, mid_text(date, 20, 4) + " ");
                 }
-                if (options.show_time)
+                // A day without its time of day shows its date alone.
+                if (options.show_time && !(taken && picture_facts->taken.date_only))
                     put_text(page, mid_text(date, 11, 8));
             }
         }

@@ -1,5 +1,7 @@
 #include "picture_facts/caption_text.h"
 
+#include <algorithm>
+
 #include "text/text_helpers.h"
 
 namespace {
@@ -55,6 +57,45 @@ constexpr const char* const kFillers[] = {
     "Exif JPEG", "SAMSUNG", "SAMSUNG CAMERA PICTURES", "LEICA", "Default", "default", "CAMERA", "Camera",
     "PENTAX DIGITAL CAMERA", "Photo", "Picture", "image", "Image", "Untitled", "Created with GIMP",
     "Digital Camera", "HUAWEI", "MOTOROLA", "Nikon"};
+
+std::size_t words_in(std::string_view text)
+{
+    std::size_t words = text.empty() ? 0 : 1;
+    for (char c : text)
+        words += c == ' ' ? 1 : 0;
+    return words;
+}
+
+bool ends_with(std::string_view text, std::string_view end)
+{
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// A filler by its form, whoever made the camera: "<MAKER> DIGITAL CAMERA"
+// and "<MAKER> DSC" as cameras write them, in capitals after a few words
+// of the maker's; "DCF 1.0", "DCF2.2" (the camera file system's version).
+bool is_camera_form(std::string_view caption)
+{
+    for (std::string_view end : {std::string_view(" DIGITAL CAMERA"), std::string_view(" DSC")}) {
+        const std::string_view maker = caption.substr(0, caption.size() - std::min(end.size(), caption.size()));
+        if (ends_with(caption, end) && words_in(maker) <= 3 &&
+            std::none_of(maker.begin(), maker.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
+            return true;
+    }
+    if (caption.size() < 3 || !same_ignoring_case(caption.substr(0, 3), "DCF"))
+        return false;
+    std::size_t at = caption.size() > 3 && caption[3] == ' ' ? 4 : 3;
+    const std::size_t point = caption.find('.', at);
+    auto digits = [&caption](std::size_t from, std::size_t to) {
+        if (from >= to)
+            return false;
+        for (std::size_t i = from; i < to; ++i)
+            if (caption[i] < '0' || caption[i] > '9')
+                return false;
+        return true;
+    };
+    return point != std::string_view::npos && digits(at, point) && digits(point + 1, caption.size());
+}
 
 }  // namespace
 
@@ -128,10 +169,22 @@ bool is_filler_caption(std::string_view caption, std::string_view make, std::str
     for (const char* filler : kFillers)
         if (same_ignoring_case(caption, filler))
             return true;
+    if (is_camera_form(caption))
+        return true;
+    // The camera's own name: its make, its model, or both.
     make = trimmed(make);
     model = trimmed(model);
-    if ((!make.empty() && same_ignoring_case(caption, make)) || (!model.empty() && same_ignoring_case(caption, model)))
-        return true;
+    for (std::string_view first : {make, model}) {
+        if (first.empty())
+            continue;
+        if (same_ignoring_case(caption, first))
+            return true;
+        const std::string_view second = first == make ? model : make;
+        if (!second.empty() && caption.size() == first.size() + 1 + second.size() && caption[first.size()] == ' ' &&
+            same_ignoring_case(caption.substr(0, first.size()), first) &&
+            same_ignoring_case(caption.substr(first.size() + 1), second))
+            return true;
+    }
     // A camera's file path: "C:\DCIM\100OLYMP\P1010001.JPG", "/DCIM/...".
     const bool drive = caption.size() > 2 && caption[1] == ':' && (caption[2] == '\\' || caption[2] == '/');
     return drive || contains_ignoring_case(caption, "DCIM/") || contains_ignoring_case(caption, "DCIM\\");

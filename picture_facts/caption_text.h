@@ -27,8 +27,10 @@ std::string windows_1252_to_utf8(std::string_view bytes);
 bool is_utf8(std::string_view bytes);
 
 // True when a cleaned caption says nothing of the picture: a camera's own
-// filler ("OLYMPUS DIGITAL CAMERA", "SONY DSC", "DCF 1.0" ...), the
-// camera's make or model, or a camera's file path.
+// filler, known by its form whoever made the camera ("GE DIGITAL CAMERA",
+// "SONY DSC", "DCF 1.0" ...) or from a list ("Exif_JPEG_PICTURE" ...), the
+// camera's make, model or both ("NIKON CORPORATION NIKON D850"), or a
+// camera's file path.
 bool is_filler_caption(std::string_view caption, std::string_view make, std::string_view model);
 
 #endif

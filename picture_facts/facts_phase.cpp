@@ -44,14 +44,17 @@ void look_at(const ImageFile& image, const Wanted& wanted, Looked& looked)
     // Where no change time tells a copy with its time kept from the
     // picture, its first bytes do; nor does it tell a picture made
     // private since, whose readers are looked up.
+    // Facts kept in an older form are read again.
     if (wanted.head_only && read_picture_head(image.name, kHeadBytes, bytes, readers) &&
         head_hash(bytes) == wanted.expected->head && readers.known &&
-        (readers.others || !wanted.expected->made)) {
+        (readers.others || !wanted.expected->made) &&
+        (!wanted.expected->made || read_facts(wanted.expected->extra, looked.facts))) {
         looked.entry = *wanted.expected;
         looked.extra = std::string(wanted.expected->extra);
-        looked.read = looked.held = !looked.entry.made || read_facts(looked.extra, looked.facts);
+        looked.read = looked.held = true;
         return;
     }
+    looked.facts = PictureFacts();
     if (!read_picture_head(image.name, kFirstRead, bytes, readers))
         return;
     std::size_t end = metadata_bytes_of(bytes);

@@ -48,18 +48,18 @@ bool resource(const std::string& resources, unsigned tag, std::string_view& data
 
 }  // namespace
 
-bool iptc_digest_holds(std::string_view jpeg)
+IptcDigest iptc_digest_of(std::string_view jpeg)
 {
     const std::string resources = photoshop_resources(jpeg);
     std::string_view block, digest;
     if (resources.empty() || !resource(resources, kIptcDigest, digest) || digest.size() != MD5_DIGEST_LENGTH)
-        return false;
+        return IptcDigest::none;
     if (!resource(resources, kIptcBlock, block))
-        return true;
+        return IptcDigest::holds;
     MD5_CTX context;
     MD5Init(&context);
     MD5Update(&context, reinterpret_cast<const std::uint8_t*>(block.data()), block.size());
     std::uint8_t computed[MD5_DIGEST_LENGTH];
     MD5Final(computed, &context);
-    return std::memcmp(computed, digest.data(), MD5_DIGEST_LENGTH) == 0;
+    return std::memcmp(computed, digest.data(), MD5_DIGEST_LENGTH) == 0 ? IptcDigest::holds : IptcDigest::stale;
 }

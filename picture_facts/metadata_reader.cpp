@@ -149,7 +149,25 @@ std::string camera_of(const Exiv2::ExifData& exif, const std::string& make, cons
     return clean_text(line);
 }
 
-void read_facts_from(const Exiv2::Image& image, bool digest_holds, PictureFacts& facts)
+// The first known of times; where that is a date alone, a later one of
+// the same date with its time of day.
+WallTime first_sound_time(const WallTime* times, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!times[i].known)
+            continue;
+        for (std::size_t later = i + 1; times[i].date_only && later < count; ++later) {
+            const WallTime& t = times[later];
+            if (t.known && !t.date_only && t.year == times[i].year && t.month == times[i].month &&
+                t.day == times[i].day)
+                return t;
+        }
+        return times[i];
+    }
+    return WallTime();
+}
+
+void read_facts_from(const Exiv2::Image& image, bool xmp_is_current, PictureFacts& facts)
 {
     const Exiv2::ExifData& exif = image.exifData();
     const Exiv2::IptcData& iptc = image.iptcData();
@@ -159,13 +177,12 @@ void read_facts_from(const Exiv2::Image& image, bool digest_holds, PictureFacts&
     auto set = iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet"));
     const bool iptc_utf8 = set != iptc.end() && set->toString() == "\x1b%G";
 
-    // The description: EXIF's unless blank; then IPTC's, unless its
-    // digest says the XMP is as current (a photo manager that writes XMP
-    // alone leaves the IPTC block and its digest as they were); a filler
-    // is none.
+    // The description: EXIF's unless blank; then XMP's, unless the IPTC
+    // block's digest says a program changed the block since the XMP was
+    // written; a filler is none.
     const std::string iptc_caption = iptc_text(iptc, "Iptc.Application2.Caption", iptc_utf8);
     const std::string xmp_caption = xmp_text(xmp, "Xmp.dc.description");
-    const bool xmp_first = digest_holds || iptc_caption.empty();
+    const bool xmp_first = xmp_is_current || iptc_caption.empty();
     std::string caption = exif_text(exif, "Exif.Image.ImageDescription");
     for (const std::string* next : {xmp_first ? &xmp_caption : &iptc_caption, xmp_first ? &iptc_caption : &xmp_caption})
         if (is_filler_caption(caption, make, model))
@@ -174,25 +191,28 @@ void read_facts_from(const Exiv2::Image& image, bool digest_holds, PictureFacts&
         facts.caption = caption;
     const std::string iptc_title = iptc_text(iptc, "Iptc.Application2.ObjectName", iptc_utf8);
     const std::string xmp_title = xmp_text(xmp, "Xmp.dc.title");
-    facts.title = (digest_holds || iptc_title.empty()) && !xmp_title.empty() ? xmp_title : iptc_title;
+    facts.title = (xmp_is_current || iptc_title.empty()) && !xmp_title.empty() ? xmp_title : iptc_title;
     if (is_filler_caption(facts.title, make, model) || facts.title == facts.caption)
         facts.title.clear();
 
-    // The time taken: EXIF's, else XMP's, else IPTC's date and time.
-    WallTime& taken = facts.taken;
+    // The time taken: the first sound one of EXIF's, XMP's and IPTC's
+    // (IPTC's before XMP's where its digest is stale), as exiftool's MWG
+    // reading takes it.
     auto original = photo_tag(exif, "DateTimeOriginal");
     auto sub = photo_tag(exif, "SubSecTimeOriginal");
     auto created = xmp.findKey(Exiv2::XmpKey("Xmp.photoshop.DateCreated"));
     auto date = iptc.findKey(Exiv2::IptcKey("Iptc.Application2.DateCreated"));
     auto time = iptc.findKey(Exiv2::IptcKey("Iptc.Application2.TimeCreated"));
+    WallTime times[3];
     if (original != exif.end())
-        read_wall_time(original->toString(), sub != exif.end() ? sub->toString() : std::string(), taken);
-    else if (created != xmp.end())
-        read_wall_time(created->toString(), std::string(), taken);
-    else if (date != iptc.end() && time != iptc.end())
-        read_wall_time(date->toString() + " " + time->toString(), std::string(), taken);
-    if (!taken.known)
-        taken = WallTime();
+        read_wall_time(original->toString(), sub != exif.end() ? sub->toString() : std::string(), times[0]);
+    const bool xmp_time_first = xmp_is_current || date == iptc.end();
+    if (created != xmp.end())
+        read_wall_time(created->toString(), std::string(), times[xmp_time_first ? 1 : 2]);
+    if (date != iptc.end())
+        read_wall_time(date->toString() + (time != iptc.end() ? " " + time->toString() : std::string()),
+                       std::string(), times[xmp_time_first ? 2 : 1]);
+    facts.taken = first_sound_time(times, 3);
 
     facts.camera = camera_of(exif, make, model);
 }
@@ -263,7 +283,7 @@ bool read_picture_facts(std::string_view bytes, PictureFacts& facts)
         if (image.get() == nullptr)
             return false;
         image->readMetadata();
-        read_facts_from(*image, iptc_digest_holds(head), facts);
+        read_facts_from(*image, iptc_digest_of(head) != IptcDigest::stale, facts);
         return true;
     } catch (...) {
         facts = PictureFacts();

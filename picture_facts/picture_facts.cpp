@@ -2,9 +2,12 @@
 // each text with its length in front.
 #include "picture_facts/picture_facts.h"
 
+#include <cstring>
+
 namespace {
 
-constexpr char kVersion = 1;
+// 2: a time may be a date alone, and times are read as exiftool reads them.
+constexpr char kVersion = 2;
 // No text the reader keeps is longer (caption_text.h cuts them shorter).
 constexpr std::uint32_t kMostTextBytes = 1u << 16;
 
@@ -63,44 +66,47 @@ bool is_sound_wall_time(const WallTime& t)
 
 bool read_wall_time(const std::string& text, const std::string& sub_seconds, WallTime& time)
 {
-    int fields[6] = {};
-    const int widths[6] = {4, 2, 2, 2, 2, 2};
+    time = WallTime();
     std::size_t at = 0;
-    for (int i = 0; i < 6; ++i) {
-        if (i > 0) {
-            if (at >= text.size())
+    auto is_digit = [&text](std::size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
+    auto take = [&](int width, int& value) {
+        value = 0;
+        for (int d = 0; d < width; ++d, ++at) {
+            if (!is_digit(at))
                 return false;
-            ++at;  // the separator
+            value = value * 10 + (text[at] - '0');
         }
-        for (int d = 0; d < widths[i]; ++d, ++at) {
-            if (at >= text.size() || text[at] < '0' || text[at] > '9')
-                return false;
-            fields[i] = fields[i] * 10 + (text[at] - '0');
-        }
+        return true;
+    };
+    // A separator of the kinds given, then a two-digit field.
+    auto then = [&](const char* separators, int& value) {
+        if (at >= text.size() || !is_digit(at + 1) || !std::strchr(separators, text[at]) || text[at] == '\0')
+            return false;
+        ++at;
+        return take(2, value);
+    };
+    static const char kDate[] = " !\"#$%&'()*+,-./:;<=>?@_|~";
+    if (!take(4, time.year) || !then(kDate, time.month) || !then(kDate, time.day))
+        return false;
+    if (!then(" Tt:", time.hour)) {
+        // A date alone, perhaps padded.
+        const bool alone = text.find_first_not_of(std::string(" \0", 2), at) == std::string::npos;
+        time.date_only = alone;
+        time.known = alone && is_sound_wall_time(time);
+        return time.known;
     }
+    if (!then(":", time.minute))
+        return false;
+    then(":", time.second);
     std::string digits = sub_seconds;
     if (digits.empty() && at < text.size() && text[at] == '.')
-        for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
-            digits += text[at];
-    std::uint32_t nanoseconds = 0;
+        digits = text.substr(at + 1);
     std::size_t places = 0;
-    for (char c : digits) {
-        if (c == ' ' || c == '\0')
-            break;
-        if (c < '0' || c > '9')
-            return false;
-        if (places++ < 9)
-            nanoseconds = nanoseconds * 10 + static_cast<std::uint32_t>(c - '0');
-    }
+    for (; places < digits.size() && digits[places] >= '0' && digits[places] <= '9'; ++places)
+        if (places < 9)
+            time.nanoseconds = time.nanoseconds * 10 + static_cast<std::uint32_t>(digits[places] - '0');
     for (; places < 9; ++places)
-        nanoseconds *= 10;
-    time.year = fields[0];
-    time.month = fields[1];
-    time.day = fields[2];
-    time.hour = fields[3];
-    time.minute = fields[4];
-    time.second = fields[5];
-    time.nanoseconds = nanoseconds;
+        time.nanoseconds *= 10;
     time.known = is_sound_wall_time(time);
     return time.known;
 }
@@ -115,7 +121,7 @@ std::string facts_bytes(const PictureFacts& facts)
 {
     std::string out(1, kVersion);
     const WallTime& t = facts.taken;
-    out += static_cast<char>(t.known ? 1 : 0);
+    out += static_cast<char>(!t.known ? 0 : t.date_only ? 2 : 1);
     append_number(out, static_cast<std::uint64_t>(t.year), 2);
     for (int field : {t.month, t.day, t.hour, t.minute, t.second})
         append_number(out, static_cast<std::uint64_t>(field), 1);
@@ -133,13 +139,14 @@ bool read_facts(std::string_view bytes, PictureFacts& facts)
     std::uint64_t version = 0, known = 0, year = 0, nanoseconds = 0;
     std::uint64_t fields[5] = {};
     bool read = take_number(bytes, 1, version) && version == kVersion && take_number(bytes, 1, known) &&
-                known <= 1 && take_number(bytes, 2, year);
+                known <= 2 && take_number(bytes, 2, year);
     for (std::uint64_t& field : fields)
         read = read && take_number(bytes, 1, field);
     read = read && take_number(bytes, 4, nanoseconds) && take_text(bytes, facts.title) &&
            take_text(bytes, facts.caption) && take_text(bytes, facts.camera) && bytes.empty();
     WallTime& t = facts.taken;
-    t.known = known == 1;
+    t.known = known != 0;
+    t.date_only = known == 2;
     t.year = static_cast<int>(year);
     t.month = static_cast<int>(fields[0]);
     t.day = static_cast<int>(fields[1]);

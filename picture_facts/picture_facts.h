@@ -14,6 +14,7 @@ struct WallTime {
     bool known = false;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     std::uint32_t nanoseconds = 0;  // the sub-seconds the camera wrote
+    bool date_only = false;         // a day without its time of day: shown as a date, ordered as its start
 };
 
 // Each text is UTF-8, without controls, cut to a bounded length; empty
@@ -32,11 +33,14 @@ int compare_wall_times(const WallTime& a, const WallTime& b);
 // 9999, a month's own days, 00:00:00 to 23:59:59.
 bool is_sound_wall_time(const WallTime& time);
 
-// Reads a time as "2023:07:14 18:05:59", "2023-07-14T18:05:59.25+02:00"
-// and the like (digits where the time has them, one separator between
-// them, a zone after it ignored), with the sub-seconds after a '.' or
-// given apart (EXIF's own tag). Fails, time not known, for a time that
-// is not sound.
+// Reads a time as "2023:07:14 18:05:59", "2023-07-14T18:05:59.25+02:00",
+// "2021-03-04T05:06" (to the minute, as XMP allows) and the like: digits
+// where the time has them, one separator between the date's, a blank, 'T'
+// or ':' before the time of day, ':' within it, a zone after it ignored.
+// "2004-05-06" alone is a date without its time (date_only). The
+// sub-seconds come after a '.' or apart (EXIF's own tag), as far as they
+// are digits: "5x" is .5, "-5" none (as exiftool reads them). Fails, time
+// not known, for a time that is not sound.
 bool read_wall_time(const std::string& text, const std::string& sub_seconds, WallTime& time);
 
 // The most bytes the facts may take in a page: each text escaped (at most

@@ -62,9 +62,12 @@ TEST(PictureFacts, EachSourceAgainstItsSection)
          "Old town", kFileTime, ""},
         {"iptc", {{"Iptc.Application2.Caption", "From the ferry"}}, "From the ferry", "From the ferry", kFileTime,
          ""},
-        // IPTC without the digest of a photo manager that kept XMP in step.
-        {"both", {{"Xmp.dc.description", "XMP says"}, {"Iptc.Application2.Caption", "IPTC says"}}, "IPTC says",
-         "IPTC says", kFileTime, ""},
+        // IPTC without a digest: nothing says a program changed it since the
+        // XMP was written, and XMP wins, as exiftool's MWG reading has it.
+        {"both", {{"Xmp.dc.description", "XMP says"}, {"Iptc.Application2.Caption", "IPTC says"}}, "XMP says",
+         "XMP says", kFileTime, ""},
+        {"GE", {{"Exif.Image.ImageDescription", "GE DIGITAL CAMERA"}, {"Exif.Image.Make", "General Imaging"}}, "",
+         "GE", kFileTime, "General Imaging"},
         {"titled", {{"Xmp.dc.title", "Evening"}, {"Exif.Image.ImageDescription", "Boats"}},
          "<b>Evening</b>&nbsp;&nbsp;Boats", "Evening: Boats", kFileTime, ""},
         {"markup", {{"Exif.Image.ImageDescription", "<script>alert('x')</script> & \"q\""}},
@@ -84,6 +87,25 @@ TEST(PictureFacts, EachSourceAgainstItsSection)
          "04.Mar.2021 05:06:07", ""},
         {"iptcdate", {{"Iptc.Application2.DateCreated", "2020-01-02"}, {"Iptc.Application2.TimeCreated", "03:04:05+00:00"}},
          "", "iptcdate", "02.Jan.2020 03:04:05", ""},
+        // Sub-seconds as far as they are digits; a time that is not sound
+        // gives way to the next source that holds one.
+        {"subsecx", {{"Exif.Photo.DateTimeOriginal", "2023:07:14 18:05:59"}, {"Exif.Photo.SubSecTimeOriginal", "5x"}},
+         "", "subsecx", "14.Jul.2023 18:05:59", ""},
+        {"subsecdash", {{"Exif.Photo.DateTimeOriginal", "2023:07:14 18:05:59"}, {"Exif.Photo.SubSecTimeOriginal", "-5"}},
+         "", "subsecdash", "14.Jul.2023 18:05:59", ""},
+        {"zeroxmp", {{"Exif.Photo.DateTimeOriginal", "0000:00:00 00:00:00"}, {"Xmp.photoshop.DateCreated", "2021-03-04T05:06:07"}},
+         "", "zeroxmp", "04.Mar.2021 05:06:07", ""},
+        {"blankiptc", {{"Exif.Photo.DateTimeOriginal", "    :  :     :  :  "}, {"Iptc.Application2.DateCreated", "2020-01-02"},
+          {"Iptc.Application2.TimeCreated", "03:04:05+00:00"}}, "", "blankiptc", "02.Jan.2020 03:04:05", ""},
+        {"minute", {{"Xmp.photoshop.DateCreated", "2021-03-04T05:06+01:00"}}, "", "minute", "04.Mar.2021 05:06:00", ""},
+        // A date alone shows as a date; beside the same date with its time
+        // elsewhere, the time counts. Without a digest XMP's time wins
+        // over IPTC's.
+        {"iptcday", {{"Iptc.Application2.DateCreated", "2004-05-06"}}, "", "iptcday", "06.May.2004 ", ""},
+        {"xmpday", {{"Xmp.photoshop.DateCreated", "2006-07-08"}, {"Iptc.Application2.DateCreated", "2006-07-08"},
+          {"Iptc.Application2.TimeCreated", "09:10:11+00:00"}}, "", "xmpday", "08.Jul.2006 09:10:11", ""},
+        {"bothtimes", {{"Xmp.photoshop.DateCreated", "2021-03-04T05:06:07"}, {"Iptc.Application2.DateCreated", "2020-01-02"},
+          {"Iptc.Application2.TimeCreated", "03:04:05+00:00"}}, "", "bothtimes", "04.Mar.2021 05:06:07", ""},
         {"camera",
          {{"Exif.Image.Make", "NIKON CORPORATION"}, {"Exif.Image.Model", "NIKON D850"},
           {"Exif.Photo.LensModel", "24-70mm f/2.8"}, {"Exif.Photo.ExposureTime", "1/250"},

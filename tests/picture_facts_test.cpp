@@ -10,6 +10,7 @@
 #include "picture_facts/iptc_digest.h"
 #include "picture_facts/metadata_reader.h"
 #include "picture_facts/picture_facts.h"
+#include "picture_facts/picture_order.h"
 #include "support/test_support.h"
 
 using namespace std::string_literals;
@@ -30,6 +31,7 @@ TEST(PictureFacts, TextMadeFitForThePage)
         {"not UTF-8", "a\xFF\xC3(b", 1000, "a\xEF\xBF\xBD\xEF\xBF\xBD(b"},
         {"zero bytes", std::string("a\0b", 3), 1000, "ab"},
         {"cut at a character", "ab\xC3\xA9\xC3\xA9\xC3\xA9", 7, "ab\xC3\xA9\xE2\x80\xA6"},
+        {"cut inside a character: back to its start", "abc\xC3\xA9\xC3\xA9\xC3\xA9", 7, "abc\xE2\x80\xA6"},
         {"cut, no blank before the ellipsis", "abcd efgh", 8, "abcd\xE2\x80\xA6"},
         {"fits exactly", "abcdefgh", 8, "abcdefgh"},
     };
@@ -40,11 +42,36 @@ TEST(PictureFacts, TextMadeFitForThePage)
 
 TEST(PictureFacts, WhatIsNoCaption)
 {
-    for (const char* filler : {"OLYMPUS DIGITAL CAMERA", "sony dsc", "  DCF 1.0 ", "", "C:\\DCIM\\100\\P1.JPG",
-                               "/DCIM/100CANON/IMG_1.JPG", "Canon EOS 5D"})
-        EXPECT_TRUE(is_filler_caption(filler, "Canon", "Canon EOS 5D")) << filler;
-    for (const char* caption : {"Harbour at dusk", "A camera on the table", "Sony's DSC-RX100 in the rain"})
-        EXPECT_FALSE(is_filler_caption(caption, "Canon", "Canon EOS 5D")) << caption;
+    struct Case {
+        const char* caption;
+        const char* make;
+        const char* model;
+        bool filler;
+    };
+    const Case cases[] = {
+        {"OLYMPUS DIGITAL CAMERA", "", "", true},
+        {"GE DIGITAL CAMERA", "", "", true},  // by its form, whoever the maker
+        {"SANYO DIGITAL CAMERA", "", "", true},
+        {"sony dsc", "", "", true},
+        {"PANASONIC DSC", "", "", true},
+        {"  DCF 1.0 ", "", "", true},
+        {"DCF2.2", "", "", true},
+        {"", "", "", true},
+        {"C:\\DCIM\\100\\P1.JPG", "", "", true},
+        {"/DCIM/100CANON/IMG_1.JPG", "", "", true},
+        {"Canon EOS 5D", "Canon", "Canon EOS 5D", true},  // the model
+        {"CANON", "Canon", "Canon EOS 5D", true},         // the make
+        {"NIKON CORPORATION NIKON D850", "NIKON CORPORATION", "NIKON D850", true},  // both
+        {"Harbour at dusk", "Canon", "Canon EOS 5D", false},
+        {"A camera on the table", "", "", false},
+        {"Sony's DSC-RX100 in the rain", "", "", false},
+        {"My new digital camera", "", "", false},
+        {"Lunch at the DSC", "", "", false},
+        {"DCF 1.0 release party", "", "", false},
+        {"Canon EOS 5D at the lake", "Canon", "Canon EOS 5D", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(is_filler_caption(c.caption, c.make, c.model), c.filler) << c.caption;
 }
 
 // Where the metadata ends: at the first frame or scan, past stray bytes
@@ -60,10 +87,11 @@ TEST(PictureFacts, WhereTheMetadataEnds)
     // Photoshop's resources are read from their segment only: one whose
     // length says it holds nothing holds no digest.
     const std::string digested = with_iptc_and_digest(quarters_jpeg(16, 16), "Harbour", false);
-    EXPECT_TRUE(iptc_digest_holds(digested));
+    EXPECT_EQ(iptc_digest_of(digested), IptcDigest::holds);
+    EXPECT_EQ(iptc_digest_of(with_iptc_and_digest(quarters_jpeg(16, 16), "Harbour", true)), IptcDigest::stale);
     std::string empty = digested;
     empty[4] = empty[5] = '\0';
-    EXPECT_FALSE(iptc_digest_holds(empty));
+    EXPECT_EQ(iptc_digest_of(empty), IptcDigest::none);
     PictureFacts facts;
     EXPECT_FALSE(read_picture_facts("GIF89a", facts));
     // A block that is no EXIF says nothing.
@@ -101,4 +129,21 @@ TEST(PictureFacts, APageHoldsNoMoreThanReckoned)
     write_image_entries(with, captions, images, &facts);
     EXPECT_GT(with.pending.size(), without.pending.size() + 5 * 3 * kMostCaptionBytes);
     EXPECT_LE(with.pending.size(), without.pending.size() + page_bytes_of(facts[0]));
+}
+
+// BYDATE keeps pictures of one time in name order however many there are
+// (a sort that is not stable keeps them so below 17 by chance).
+TEST(PictureFacts, TheSameTimeKeepsNameOrder)
+{
+    ImageList images;
+    std::vector<PictureFacts> facts(40);
+    for (int i = 0; i < 40; ++i) {
+        add_image(images, "IMG_" + std::to_string(1000 + i) + ".jpg", 1, 0);
+        facts[static_cast<std::size_t>(i)].taken = {true, 2023, 7, 14, 18, 5, 59, 0};
+    }
+    facts[39].taken.second = 58;
+    std::vector<std::size_t> expected = {39};
+    for (std::size_t i = 0; i < 39; ++i)
+        expected.push_back(i);
+    EXPECT_EQ(date_order(images, facts, true), expected);
 }
