@@ -55,12 +55,18 @@ void look_at(const ImageFile& image, const Wanted& wanted, Looked& looked)
         return;
     }
     looked.facts = PictureFacts();
-    if (!read_picture_head(image.name, kFirstRead, bytes, readers))
+    std::size_t asked = kFirstRead;
+    if (!read_picture_head(image.name, asked, bytes, readers))
         return;
+    // Metadata that goes on past what was read is read further, through
+    // any number of blocks, up to the bound.
     std::size_t end = metadata_bytes_of(bytes);
-    if (end > bytes.size() && bytes.size() == kFirstRead &&
-        !read_picture_head(image.name, std::min(end, kMostMetadataBytes), bytes, readers))
-        return;
+    while (bytes.size() == asked && end + 4 > bytes.size() && asked < kMostMetadataBytes) {
+        asked = std::min(kMostMetadataBytes, std::max(2 * asked, end + kFirstRead));
+        if (!read_picture_head(image.name, asked, bytes, readers))
+            return;
+        end = metadata_bytes_of(bytes);
+    }
     // Who may read it not known: not shown, and looked at again.
     if (!readers.known)
         return;

@@ -123,6 +123,11 @@ TEST(PictureFacts, EachSourceAgainstItsSection)
     const std::string xmp = picture_with({{"Xmp.dc.description", "XMP says"}});
     make_file(folder.path, "digest.jpg", with_iptc_and_digest(xmp, "IPTC says", false), kJan2);
     make_file(folder.path, "stale.jpg", with_iptc_and_digest(xmp, "IPTC says", true), kJan2);
+    // Metadata behind three large colour blocks, past two reads' worth.
+    const std::string colour = "\xFF\xE2\xEA\x60" + std::string(0xEA60 - 2, 'c');
+    const std::string deep = picture_with({{"Exif.Image.ImageDescription", "Deep down"}});
+    make_file(folder.path, "deep.jpg", deep.substr(0, 2) + colour + colour + colour + deep.substr(2), kJan2);
+    cases.push_back({"deep", {}, "Deep down", "Deep down", kFileTime, ""});
     cases.push_back({"digest", {}, "XMP says", "XMP says", kFileTime, ""});
     cases.push_back({"stale", {}, "IPTC says", "IPTC says", kFileTime, ""});
     write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL CAPTIONS TAKEN CAMERA NOFILESIZE>\n");
