@@ -51,12 +51,35 @@ std::string_view trimmed(std::string_view text)
 }
 
 // Cameras' fillers, as their makers write them into every picture.
-constexpr const char* const kFillers[] = {
-    "OLYMPUS DIGITAL CAMERA", "SONY DSC", "DCF 1.0", "DCF1.0", "DIGITAL CAMERA", "KONICA MINOLTA DIGITAL CAMERA",
-    "MINOLTA DIGITAL CAMERA", "KODAK Digital Still Camera", "EASTMAN KODAK COMPANY", "Exif_JPEG_PICTURE",
-    "Exif JPEG", "SAMSUNG", "SAMSUNG CAMERA PICTURES", "LEICA", "Default", "default", "CAMERA", "Camera",
-    "PENTAX DIGITAL CAMERA", "Photo", "Picture", "image", "Image", "Untitled", "Created with GIMP",
-    "Digital Camera", "HUAWEI", "MOTOROLA", "Nikon"};
+constexpr const char* const kFillers[] = {"OLYMPUS DIGITAL CAMERA",
+                                          "SONY DSC",
+                                          "DCF 1.0",
+                                          "DCF1.0",
+                                          "DIGITAL CAMERA",
+                                          "KONICA MINOLTA DIGITAL CAMERA",
+                                          "MINOLTA DIGITAL CAMERA",
+                                          "KODAK Digital Still Camera",
+                                          "EASTMAN KODAK COMPANY",
+                                          "Exif_JPEG_PICTURE",
+                                          "Exif JPEG",
+                                          "SAMSUNG",
+                                          "SAMSUNG CAMERA PICTURES",
+                                          "LEICA",
+                                          "Default",
+                                          "default",
+                                          "CAMERA",
+                                          "Camera",
+                                          "PENTAX DIGITAL CAMERA",
+                                          "Photo",
+                                          "Picture",
+                                          "image",
+                                          "Image",
+                                          "Untitled",
+                                          "Created with GIMP",
+                                          "Digital Camera",
+                                          "HUAWEI",
+                                          "MOTOROLA",
+                                          "Nikon"};
 
 std::size_t words_in(std::string_view text)
 {
@@ -180,8 +203,8 @@ bool is_filler_caption(std::string_view caption, std::string_view make, std::str
         if (same_ignoring_case(caption, first))
             return true;
         const std::string_view second = first == make ? model : make;
-        if (!second.empty() && caption.size() == first.size() + 1 + second.size() && caption[first.size()] == ' ' &&
-            same_ignoring_case(caption.substr(0, first.size()), first) &&
+        if (!second.empty() && caption.size() == first.size() + 1 + second.size() &&
+            caption[first.size()] == ' ' && same_ignoring_case(caption.substr(0, first.size()), first) &&
             same_ignoring_case(caption.substr(first.size() + 1), second))
             return true;
     }

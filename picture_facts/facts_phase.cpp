@@ -46,8 +46,7 @@ void look_at(const ImageFile& image, const Wanted& wanted, Looked& looked)
     // private since, whose readers are looked up.
     // Facts kept in an older form are read again.
     if (wanted.head_only && read_picture_head(image.name, kHeadBytes, bytes, readers) &&
-        head_hash(bytes) == wanted.expected->head && readers.known &&
-        (readers.others || !wanted.expected->made) &&
+        head_hash(bytes) == wanted.expected->head && readers.known && (readers.others || !wanted.expected->made) &&
         (!wanted.expected->made || read_facts(wanted.expected->extra, looked.facts))) {
         looked.entry = *wanted.expected;
         looked.extra = std::string(wanted.expected->extra);

@@ -28,7 +28,7 @@ struct FactsWork {
     std::vector<RecordEntry> old;      // as read; their names and extras point into old_record
     std::vector<RecordEntry> entries;  // the record from now on, a place for each picture (empty name: none)
     std::vector<std::string> extras;   // the facts read this run, which entries point into
-    bool changed = false;  // the record says something new
+    bool changed = false;              // the record says something new
 };
 
 // The facts of each picture, in the pictures' order: read from the

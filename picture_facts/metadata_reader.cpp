@@ -132,9 +132,10 @@ std::string camera_of(const Exiv2::ExifData& exif, const std::string& make, cons
     add(exif_text(exif, "Exif.Photo.LensModel"));
     double value = 0;
     if (number_of(exif, "ExposureTime", value)) {
-        std::string shown = value < 0.25001 ? "1/" + formatted("%.0f", static_cast<double>(static_cast<long long>(
-                                                                           0.5 + 1 / value)))
-                                            : formatted("%.1f", value);
+        std::string shown =
+            value < 0.25001
+                ? "1/" + formatted("%.0f", static_cast<double>(static_cast<long long>(0.5 + 1 / value)))
+                : formatted("%.1f", value);
         if (shown.size() > 2 && shown.compare(shown.size() - 2, 2, ".0") == 0)
             shown.resize(shown.size() - 2);
         add(shown + " s");
@@ -184,7 +185,8 @@ void read_facts_from(const Exiv2::Image& image, bool xmp_is_current, PictureFact
     const std::string xmp_caption = xmp_text(xmp, "Xmp.dc.description");
     const bool xmp_first = xmp_is_current || iptc_caption.empty();
     std::string caption = exif_text(exif, "Exif.Image.ImageDescription");
-    for (const std::string* next : {xmp_first ? &xmp_caption : &iptc_caption, xmp_first ? &iptc_caption : &xmp_caption})
+    for (const std::string* next :
+         {xmp_first ? &xmp_caption : &iptc_caption, xmp_first ? &iptc_caption : &xmp_caption})
         if (is_filler_caption(caption, make, model))
             caption = *next;
     if (!is_filler_caption(caption, make, model))
@@ -259,7 +261,8 @@ bool next_metadata_segment(std::string_view bytes, std::size_t& at, MetadataSegm
 
 std::size_t metadata_bytes_of(std::string_view bytes)
 {
-    if (bytes.size() < 4 || static_cast<unsigned char>(bytes[0]) != 0xFF || static_cast<unsigned char>(bytes[1]) != 0xD8)
+    if (bytes.size() < 4 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
+        static_cast<unsigned char>(bytes[1]) != 0xD8)
         return 0;
     std::size_t at = 2;
     MetadataSegment segment;
@@ -278,8 +281,8 @@ bool read_picture_facts(std::string_view bytes, PictureFacts& facts)
     std::string head(bytes.substr(0, end < bytes.size() ? end : bytes.size()));
     head += "\xFF\xD9";
     try {
-        auto image =
-            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(head.data()), static_cast<long>(head.size()));
+        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(head.data()),
+                                               static_cast<long>(head.size()));
         if (image.get() == nullptr)
             return false;
         image->readMetadata();

@@ -14,9 +14,9 @@
 
 // One entry of a folder listing.
 struct ListedFile {
-    std::string_view name;                   // into the listing's name blocks, followed there by a zero byte
-    std::uint64_t size = 0;                  // known once the entry is looked up
-    std::int64_t modified = 0;               // seconds since the epoch, likewise
+    std::string_view name;      // into the listing's name blocks, followed there by a zero byte
+    std::uint64_t size = 0;     // known once the entry is looked up
+    std::int64_t modified = 0;  // seconds since the epoch, likewise
     // What tells this file from another under the same name, of the same
     // size and time, mixed into one number: on POSIX its device, inode and
     // status change time (and, for a link, whether others may pass through
