@@ -44,7 +44,10 @@ struct WebPictureFolder {
 // user's link, belongs to another user than the running one or root
 // (someone else's folder is never used: in a folder that anyone may write,
 // another user could make it first), cannot be made or opened, or another
-// run holds it for longer than kMostWaitForFolderMs.
+// run holds it for longer than kMostWaitForFolderMs. A hold that no run
+// has and none can take (a file system that keeps no locks; on Windows, a
+// folder one may not write in, where the lock file cannot be made) is no
+// hold to wait for: the folder is used without it.
 bool open_web_picture_folder(WebPictureFolder& folder, const char* name);
 void close_web_picture_folder(WebPictureFolder& folder);
 

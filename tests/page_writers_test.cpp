@@ -272,6 +272,10 @@ TEST_F(Writers, APageForTheWebAndThePlainPageBeside)
          nullptr, "<picture><source type='image/webp' srcset='korvel-views-webp/a b.jpg.webp'><img "
                   "src='korvel-views/a b.jpg' alt='a b' border='1' align='top absmiddle' width='800' "
                   "height='600' style='max-width:100%;height:auto'></picture></a>"},
+        {1 << kViews | 1 << kSmallViews | 1 << kViewsWebp, 3200,  // the small WebP not made: no WebP
+         nullptr, "<a href='#1'><img src='korvel-views-800/a b.jpg' srcset='korvel-views-800/a b.jpg 800w, "
+                  "korvel-views/a b.jpg 1600w' sizes='(max-width:800px) 100vw, 800px' alt='a b' border='1' "
+                  "align='top absmiddle' width='800' height='600' style='max-width:100%;height:auto'></a>"},
         {all_views, 3200,
          nullptr, "<picture><source type='image/webp' srcset='korvel-views-800-webp/a b.jpg.webp 800w, "
                   "korvel-views-webp/a b.jpg.webp 1600w' sizes='(max-width:800px) 100vw, 800px'><img "

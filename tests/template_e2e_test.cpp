@@ -435,6 +435,24 @@ TEST(TemplatePage, ThumbnailsFollowTheirPictures)
     run_and_expect("renamed only in case", {{"B.JPG", green}, {"c.jpg", red}});
 }
 
+// A lock that no run holds and none can take (something not a file at its
+// name, a folder one may not write in) is no lock to wait for: the run
+// uses the folder as it is.
+TEST(TemplatePage, NoWaitForALockThatNoRunHolds)
+{
+    TempFolder folder("Trip");
+    const std::string thumbs = join_path(folder.path, "korvel-thumbs");
+    make_jpeg(folder.path, "a.jpg", 400, 300, kJan2);
+    write_file(join_path(folder.path, "korvel0.htm"), "<KORVEL THUMBS>\n");
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    std::filesystem::create_directory(std::filesystem::u8path(join_path(thumbs, ".korvel-lock")));
+    make_jpeg(folder.path, "b.jpg", 400, 300, kJan2);
+    ASSERT_EQ(run_korvel(folder.path).status, 0);
+    const std::string page = read_file(join_path(folder.path, "index.html"));
+    EXPECT_NE(page.find("korvel-thumbs/a.jpg 2x"), std::string::npos);
+    EXPECT_NE(page.find("korvel-thumbs/b.jpg 2x"), std::string::npos);
+}
+
 // While another run holds the folder of views (from reading its record to
 // writing it), a run writes nothing there: it waits, then makes what the
 // record, as the other left it, does not hold, and succeeds.

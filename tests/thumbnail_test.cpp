@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -186,6 +187,40 @@ TEST(Thumbnail, PiecesOfEveryShape)
     }
 }
 
+// A picture of fine texture (grain of one pixel) whose WebP is not always
+// smaller than its JPEG: a WebP is kept only where it is.
+TEST(Thumbnail, AWebPOnlyWhereItIsSmaller)
+{
+    const unsigned width = 2400, height = 1800;
+    std::vector<unsigned char> pixels(std::size_t{width} * height * 3);
+    std::uint32_t state = 7;
+    for (unsigned char& p : pixels) {
+        state = state * 1664525u + 1013904223u;
+        p = static_cast<unsigned char>(48 + (state >> 24) % 160);
+    }
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    ASSERT_TRUE(encode_jpeg(pixels.data(), width, height, 95, "", nullptr, 0, &out, &size));
+    const std::string picture(reinterpret_cast<char*>(out), size);
+    std::free(out);
+    WebPictureOrder order;
+    std::fill(order.wanted, order.wanted + kKinds, true);
+    const char* const marks[kKinds] = {"t", "v", "st", "sv", "tw", "vw", "stw", "svw"};
+    order.marks = marks;
+    WebPictures made;
+    make_web_pictures_of(reinterpret_cast<const unsigned char*>(picture.data()), picture.size(), order, made);
+    bool some_not_made = false;
+    for (std::size_t kind : {kViews, kSmallViews, kThumbnails, kSmallThumbnails}) {
+        ASSERT_TRUE(made.made[kind]) << kPieceKinds[kind].folder;
+        const std::size_t webp = webp_kind_of(kind);
+        some_not_made = some_not_made || !made.made[webp];
+        if (made.made[webp]) {
+            EXPECT_LT(made.bytes[webp].size(), made.bytes[kind].size()) << kPieceKinds[webp].folder;
+        }
+    }
+    EXPECT_TRUE(some_not_made) << "the texture no longer makes a WebP larger than its JPEG";
+}
+
 // Each orientation turns the thumbnail upright: its corners, from the top
 // left, clockwise; the picture's size as shown is turned too.
 TEST(Thumbnail, UprightInEveryOrientation)
@@ -355,4 +390,20 @@ TEST(Thumbnail, OneMemoryBudgetForAllThreads)
     EXPECT_TRUE(second);
     EXPECT_EQ(budget.taken, 0u);
     EXPECT_EQ(budget.decoding, 0u);
+
+    // Pictures' bytes wait for their half of the budget whether anyone
+    // decodes or not. (A thread slower than the pause below passes the
+    // test by chance; none fails it by chance.)
+    take_memory(budget, 4, false);
+    std::atomic<bool> released{false}, early{false};
+    std::thread bytes([&] {
+        take_memory(budget, 4, false);
+        early = !released;
+        give_back_memory(budget, 4, false);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    released = true;
+    give_back_memory(budget, 4, false);
+    bytes.join();
+    EXPECT_FALSE(early) << "a picture's bytes past half the budget while no one decodes";
 }

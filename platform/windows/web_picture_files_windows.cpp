@@ -62,6 +62,20 @@ bool read_all(HANDLE file, std::size_t most, std::string& bytes)
     return true;
 }
 
+// How long a lock file that cannot be opened (not held by a run) is taken
+// for one on its way out before the folder is used without it.
+constexpr long kMostDeniedMs = 2000;
+
+// True when a plain file (no folder) stands at path, or may: one that is
+// being deleted cannot even be looked at.
+bool is_file_there(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 }  // namespace
 
 bool open_web_picture_folder(WebPictureFolder& folder, const char* name)
@@ -89,6 +103,7 @@ bool open_web_picture_folder(WebPictureFolder& folder, const char* name)
     // One run at a time: its lock file, open without sharing, goes with
     // the last handle, whatever ends the run.
     const std::wstring lock = path_in(folder, kLockName);
+    long denied_ms = 0;
     for (long waited_ms = 0; waited_ms < kMostWaitForFolderMs; waited_ms += 20) {
         HANDLE held = CreateFileW(lock.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
@@ -99,6 +114,15 @@ bool open_web_picture_folder(WebPictureFolder& folder, const char* name)
         const DWORD error = GetLastError();
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)
             break;
+        // Refused, with no other run's lock there: a folder one may read
+        // but not write in, or something not a file at the lock's name.
+        // No run holds it, so there is nothing to wait for, and the folder
+        // is used as it is, unlocked, as the POSIX build uses a share that
+        // keeps no locks. A lock on its way out (a run that ends deletes
+        // it) is gone within moments.
+        if (error == ERROR_ACCESS_DENIED && (!is_file_there(lock) || denied_ms >= kMostDeniedMs))
+            return true;
+        denied_ms = error == ERROR_ACCESS_DENIED ? denied_ms + 20 : 0;
         Sleep(20);
     }
     folder.path.clear();
