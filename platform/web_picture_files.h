@@ -1,8 +1,8 @@
-// The files of the thumbnails: the folder "korvel-thumbs" beside the page,
-// the thumbnails in it, and the pictures read to make them. Calling
-// sequence: open_web_picture_folder once (after begin_page, whose cleanup on
-// a stop it shares); then any of the calls below, from the thread that
-// opened it (read_picture from any thread); close_web_picture_folder.
+// The files of the thumbnails: the folder "korvel-thumbs" beside the page
+// and the thumbnails in it (the pictures they are made from are read as
+// picture_files.h says). Calling sequence: open_web_picture_folder once
+// (after begin_page, whose cleanup on a stop it shares); then any of the
+// calls below, from the thread that opened it; close_web_picture_folder.
 //
 // A thumbnail is written whole to a temporary file beside it, flushed, and
 // renamed over its name, all while a stop of the run waits: a stop or a
@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/folder_listing.h"
+#include "platform/picture_files.h"
 #include "platform/platform_file.h"
 
 // How long a run waits for another that holds the folder (a run over a
@@ -59,38 +60,6 @@ bool is_own_web_picture(const WebPictureFolder& folder, std::string_view name);
 // The bytes the running user may still write on the folder's file system;
 // the largest number when the system cannot say.
 std::uint64_t room_left(const WebPictureFolder& folder);
-
-// Who besides its owner may read a picture, as far as korvel can tell:
-// what its pieces may let them read too. Not known where an access list
-// (POSIX: beyond the mode bits) could let others in that the bits do not
-// show; on Windows every piece takes its folder's access list, as the
-// page does, and this says all may.
-struct PictureReaders {
-    bool known = false;
-    bool others = false;  // anyone, through every folder on the way to it
-    bool group = false;   // the members of group_id
-    unsigned group_id = 0;
-};
-
-// For a file every reader of the page may read (the record).
-inline PictureReaders all_readers()
-{
-    PictureReaders readers;
-    readers.known = readers.others = readers.group = true;
-    return readers;
-}
-
-// Reads the picture name of the current folder whole into bytes, and who
-// may read it. Fails when it is reached through another user's link, is no
-// plain file, is larger than most bytes, or cannot be read.
-bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers);
-
-// The first most bytes of the picture name (all of it if it is shorter),
-// reached as read_picture reaches it; who may read it is not looked up.
-bool read_picture_start(std::string_view name, std::size_t most, std::string& bytes);
-
-// The same, and who may read it, as read_picture says.
-bool read_picture_head(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers);
 
 // False where the folder's file system shows no time of a file's last
 // change of its own (sshfs: the time of its last writing, so a file copied

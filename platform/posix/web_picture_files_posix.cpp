@@ -16,6 +16,7 @@
 #include <cerrno>
 
 #include "platform/platform_shared.h"
+#include "platform/posix/file_reads.h"
 #include "platform/posix/folder_entries.h"
 #include "platform/posix/link_chain.h"
 #include "platform/posix/own_files.h"
@@ -39,44 +40,6 @@ bool write_all(int fd, const std::string& bytes)
 bool is_own(const struct stat& st)
 {
     return S_ISREG(st.st_mode) && st.st_uid == geteuid();
-}
-
-// Reads the first most bytes of the open file fd, or all it has if fewer.
-bool read_start(int fd, std::size_t most, std::string& bytes)
-{
-    bytes.resize(most);
-    std::size_t got = 0;
-    while (got < most) {
-        ssize_t n = read(fd, &bytes[got], most - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
-    return true;
-}
-
-// Reads the open file fd whole, at most most bytes.
-bool read_all(int fd, std::size_t most, std::string& bytes)
-{
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > most)
-        return false;
-    bytes.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        ssize_t n = read(fd, &bytes[got], bytes.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;  // an error, or the file shrank
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 void drop_file_size_signal()
@@ -134,37 +97,6 @@ bool hold_folder(int fd)
     return false;
 }
 
-// Reads the picture name of the current folder, whole (and who may read
-// it) or its first most bytes only.
-bool read_picture_as(std::string_view name, std::size_t most, bool whole, bool look_up_readers, std::string& bytes,
-                     PictureReaders& readers)
-{
-    readers = PictureReaders();
-    WalkedPath walked;
-    if (walk_own_links(std::string(name).c_str(), walked) != Walk::found) {
-        if (walked.folder >= 0)
-            close(walked.folder);
-        return false;
-    }
-    int fd = openat(walked.folder, walked.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    // Through a link the picture may stand in a folder others cannot
-    // enter, which the gallery's folder does not show.
-    const bool reached = !look_up_readers || !walked.through_links || searchable_by_others(walked.folder);
-    close(walked.folder);
-    if (fd < 0)
-        return false;
-    bool read = whole ? read_all(fd, most, bytes) : read_start(fd, most, bytes);
-    struct stat st;
-    if (read && look_up_readers && fstat(fd, &st) == 0 && acl_extended_fd(fd) == 0) {
-        readers.known = true;
-        readers.others = reached && (st.st_mode & S_IROTH);
-        readers.group = readers.others || (!walked.through_links && (st.st_mode & S_IRGRP));
-        readers.group_id = static_cast<unsigned>(st.st_gid);
-    }
-    close(fd);
-    return read;
-}
-
 }  // namespace
 
 bool open_web_picture_folder(WebPictureFolder& folder, const char* name)
@@ -218,22 +150,6 @@ std::uint64_t room_left(const WebPictureFolder& folder)
     if (fstatvfs(folder_of(folder), &sv) != 0)
         return UINT64_MAX;
     return static_cast<std::uint64_t>(sv.f_bavail) * sv.f_frsize;
-}
-
-bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
-{
-    return read_picture_as(name, most, true, true, bytes, readers);
-}
-
-bool read_picture_start(std::string_view name, std::size_t most, std::string& bytes)
-{
-    PictureReaders readers;  // not looked up: a call fewer on a slow share
-    return read_picture_as(name, most, false, false, bytes, readers);
-}
-
-bool read_picture_head(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
-{
-    return read_picture_as(name, most, false, true, bytes, readers);
 }
 
 bool keeps_change_times(const WebPictureFolder& folder)

@@ -44,24 +44,6 @@ bool write_all(HANDLE file, const std::string& bytes)
     return true;
 }
 
-// Reads the open file whole, at most most bytes, in pieces ReadFile takes.
-bool read_all(HANDLE file, std::size_t most, std::string& bytes)
-{
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size) || size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > most)
-        return false;
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        DWORD n = 0;
-        DWORD piece = bytes.size() - got > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size() - got);
-        if (!ReadFile(file, &bytes[got], piece, &n, nullptr) || n == 0)
-            return false;  // an error, or the file shrank
-        got += n;
-    }
-    return true;
-}
-
 // How long a lock file that cannot be opened (not held by a run) is taken
 // for one on its way out before the folder is used without it.
 constexpr long kMostDeniedMs = 2000;
@@ -171,56 +153,6 @@ std::uint64_t room_left(const WebPictureFolder& folder)
     if (!GetDiskFreeSpaceExW(wide(folder.path).c_str(), &available, nullptr, nullptr))
         return UINT64_MAX;
     return available.QuadPart;
-}
-
-namespace {
-
-// The picture name of the current folder, open for reading, when it is a
-// file on a disk not reached through another user's link.
-HANDLE open_picture(std::string_view name)
-{
-    const std::wstring path = wide(std::string(name));
-    if (is_others_link(path))
-        return INVALID_HANDLE_VALUE;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
-        CloseHandle(file);
-        return INVALID_HANDLE_VALUE;
-    }
-    return file;
-}
-
-}  // namespace
-
-bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
-{
-    // Each piece takes its folder's access list, as the page does.
-    readers = all_readers();
-    HANDLE file = open_picture(name);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bool read = read_all(file, most, bytes);
-    CloseHandle(file);
-    return read;
-}
-
-bool read_picture_start(std::string_view name, std::size_t most, std::string& bytes)
-{
-    HANDLE file = open_picture(name);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bytes.resize(most);
-    DWORD got = 0;
-    bool read = most <= 0x40000000u && ReadFile(file, &bytes[0], static_cast<DWORD>(most), &got, nullptr);
-    bytes.resize(read ? got : 0);
-    CloseHandle(file);
-    return read;
-}
-
-bool read_picture_head(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
-{
-    readers = all_readers();
-    return read_picture_start(name, most, bytes);
 }
 
 bool keeps_change_times(const WebPictureFolder& folder)

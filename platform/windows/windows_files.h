@@ -2,12 +2,14 @@
 // deletion of an open file (platform_file_windows.cpp), links
 // (link_chain_windows.cpp), the protection of the page
 // (page_protection_windows.cpp) and, under wine, the host's view of files
-// (wine_host_windows.cpp). Private to them.
+// (wine_host_windows.cpp), and reading an open file whole
+// (picture_files_windows.cpp). Private to them.
 #ifndef KORVEL_PLATFORM_WINDOWS_WINDOWS_FILES_H
 #define KORVEL_PLATFORM_WINDOWS_WINDOWS_FILES_H
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -80,5 +82,9 @@ std::string rename_information(const std::wstring& path);
 // Marks the open file to go when its last handle closes, which the end of
 // the process does if nothing else. False when the system refuses.
 bool delete_on_close(HANDLE handle);
+
+// Reads the open file whole, failing when it holds more than most bytes
+// (picture_files_windows.cpp).
+bool read_all(HANDLE file, std::size_t most, std::string& bytes);
 
 #endif
