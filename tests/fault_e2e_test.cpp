@@ -652,7 +652,8 @@ TEST(OtherUsers, PrivatePicturesStayPrivate)
 // On a file system that keeps no change time (sshfs shows the time of last
 // writing for it), a picture copied over another of the same size with
 // the time kept gets its own thumbnail, view and caption: its first bytes
-// tell; and a picture made private there loses its caption.
+// tell; and a picture made private there loses its caption, and its
+// pieces are narrowed.
 TEST(OtherUsers, NoChangeTimesOnAShare)
 {
     if (!kFaultsCanBeInjected)
@@ -690,7 +691,13 @@ TEST(OtherUsers, NoChangeTimesOnAShare)
     ASSERT_EQ(run_korvel_restricted(folder.path, restrictions).status, 0);
     EXPECT_NE(read_file(page).find("Day two"), std::string::npos);
     ASSERT_EQ(chmod(b.c_str(), 0600), 0);
+    ASSERT_EQ(chmod(join_path(folder.path, "a.jpg").c_str(), 0600), 0);
     ASSERT_EQ(run_korvel_restricted(folder.path, restrictions).status, 0);
     EXPECT_EQ(read_file(page).find("Day two"), std::string::npos);
+    for (const char* piece : {"korvel-thumbs/a.jpg", "korvel-views/a.jpg"}) {
+        struct stat st;
+        ASSERT_EQ(stat(join_path(folder.path, piece).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 077, 0u) << piece << ": its picture was made private";
+    }
     EXPECT_EQ(read_file(join_path(folder.path, "korvel-facts/.korvel-record")).find("Day two"), std::string::npos);
 }

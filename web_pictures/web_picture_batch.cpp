@@ -31,11 +31,13 @@ struct Shared {
 };
 
 // True, with result set, when the picture's first bytes still hash to the
-// head of each entry wanted.
+// head of each entry wanted. Who may read it is looked up too: where no
+// change time tells that it was made private, its pieces follow it all
+// the same.
 bool head_holds(const ImageFile& image, const Wanted& wanted, Result& result)
 {
     std::string head;
-    if (!read_picture_start(image.name, kHeadBytes, head))
+    if (!read_picture_head(image.name, kHeadBytes, head, result.readers) || !result.readers.known)
         return false;
     const std::uint64_t hash = head_hash(head);
     for (std::size_t kind = 0; kind < kKinds; ++kind)

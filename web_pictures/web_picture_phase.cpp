@@ -77,7 +77,8 @@ void take_results(ImageList& images, WebPictureWork& work, const std::vector<Wan
                     !write_web_picture(made.folder, name.name, piece.bytes, image.modified, result.readers))
                     continue;
                 made.made.push_back(i);
-            } else if (piece.outcome == Outcome::same && result.made[kind] && !result.head_held &&
+            } else if (piece.outcome == Outcome::same && result.made[kind] &&
+                       (!result.head_held || !result.readers.others) &&
                        !limit_web_picture_readers(made.folder, name.name, result.readers)) {
                 continue;  // the picture was made private, and its piece cannot follow
             }
