@@ -197,17 +197,13 @@ bool is_filler_caption(std::string_view caption, std::string_view make, std::str
     // The camera's own name: its make, its model, or both.
     make = trimmed(make);
     model = trimmed(model);
-    for (std::string_view first : {make, model}) {
-        if (first.empty())
-            continue;
-        if (same_ignoring_case(caption, first))
-            return true;
-        const std::string_view second = first == make ? model : make;
-        if (!second.empty() && caption.size() == first.size() + 1 + second.size() &&
-            caption[first.size()] == ' ' && same_ignoring_case(caption.substr(0, first.size()), first) &&
-            same_ignoring_case(caption.substr(first.size() + 1), second))
-            return true;
-    }
+    const std::string both = std::string(make) + " " + std::string(model);
+    const std::string turned = std::string(model) + " " + std::string(make);
+    if ((!make.empty() && same_ignoring_case(caption, make)) ||
+        (!model.empty() && same_ignoring_case(caption, model)) ||
+        (!make.empty() && !model.empty() &&
+         (same_ignoring_case(caption, both) || same_ignoring_case(caption, turned))))
+        return true;
     // A camera's file path: "C:\DCIM\100OLYMP\P1010001.JPG", "/DCIM/...".
     const bool drive = caption.size() > 2 && caption[1] == ':' && (caption[2] == '\\' || caption[2] == '/');
     return drive || contains_ignoring_case(caption, "DCIM/") || contains_ignoring_case(caption, "DCIM\\");

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <mutex>
 #include <thread>
 
 #include "platform/helper_threads.h"
@@ -66,46 +65,9 @@ std::size_t slice_size_for(std::size_t count)
     return std::min<std::size_t>(256, std::max<std::size_t>(8, count / (kLookupThreads * 4)));
 }
 
-// Whether others may pass through the folders on the way to a folder that
-// links lead to, looked at once a run for each such folder.
-struct WayToFolder {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool open_to_others = false;
-};
-
-struct Ways {
-    std::mutex lock;
-    std::vector<WayToFolder> known;
-};
-
-bool open_to_others(Ways& ways, int folder)
-{
-    struct stat st;
-    if (fstat(folder, &st) != 0)
-        return false;
-    {
-        std::lock_guard<std::mutex> hold(ways.lock);
-        for (const WayToFolder& way : ways.known)
-            if (way.device == st.st_dev && way.inode == st.st_ino)
-                return way.open_to_others;
-    }
-    WayToFolder way;
-    way.device = st.st_dev;
-    way.inode = st.st_ino;
-    way.open_to_others = searchable_by_others(folder);
-    std::lock_guard<std::mutex> hold(ways.lock);
-    try {
-        ways.known.push_back(way);
-    } catch (...) {
-        // No memory to keep it: looked at again for the next link there.
-    }
-    return way.open_to_others;
-}
-
 struct Lookup {
     int dir_fd = -1;
-    Ways ways;
+    FolderWays ways;
     std::vector<ListedFile>* files = nullptr;
     std::vector<unsigned char>* gone = nullptr;  // 1 for an entry that is no more
     std::size_t slice_size = 0;
@@ -116,10 +78,11 @@ struct Lookup {
 // the running user's own or root's: another user's link could otherwise
 // publish the size and time of a file of ours that they may not even look
 // at. A link that leads nowhere, or through another user's link, keeps
-// its own size and time. Whether others may reach the file through the
-// folders on the way goes into its stamp, so that a folder made private
-// there makes the picture's pieces and facts be looked at again.
-void look_through_link(Ways& ways, const char* name, struct stat& st, std::uint64_t& stamp)
+// its own size and time. Returns, for a link followed, whether others may
+// reach the file through the folders on the way (1) or not (2), for its
+// stamp, so that a folder made private there makes the picture's pieces
+// and facts be looked at again; 0 otherwise.
+unsigned look_through_link(FolderWays& ways, const char* name, struct stat& st)
 {
     WalkedPath walked;
     Walk walk = Walk::refused;
@@ -130,13 +93,15 @@ void look_through_link(Ways& ways, const char* name, struct stat& st, std::uint6
         // the link shows as itself.
     }
     if (walk == Walk::refused)
-        return;
+        return 0;
     struct stat target;
+    unsigned way = 0;
     if (walk == Walk::found && fstatat(walked.folder, walked.name.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0) {
         st = target;
-        stamp = mixed_into_stamp(stamp_of(st), open_to_others(ways, walked.folder) ? 1 : 2);
+        way = searchable_by_others(walked.folder, &ways) ? 1 : 2;
     }
     close(walked.folder);
+    return way;
 }
 
 // Looks up slices of the entries until none is left. Each thread writes only
@@ -157,14 +122,12 @@ void look_up_slices(Lookup& lookup)
                 (*lookup.gone)[i] = 1;
                 continue;
             }
-            std::uint64_t stamp = 0;
-            if (S_ISLNK(st.st_mode))
-                look_through_link(lookup.ways, name, st, stamp);
+            const unsigned way = S_ISLNK(st.st_mode) ? look_through_link(lookup.ways, name, st) : 0;
             // A folder's size is no picture's, and Windows lists it as 0.
             files[i].size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
             files[i].modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
             files[i].modified_nanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
-            files[i].stamp = stamp != 0 ? stamp : stamp_of(st);
+            files[i].stamp = way != 0 ? mixed_into_stamp(stamp_of(st), way) : stamp_of(st);
             files[i].change_time_is_write_time =
                 st.st_ctim.tv_sec == st.st_mtim.tv_sec && st.st_ctim.tv_nsec == st.st_mtim.tv_nsec;
         }

@@ -12,7 +12,12 @@
 #ifndef KORVEL_PLATFORM_POSIX_LINK_CHAIN_H
 #define KORVEL_PLATFORM_POSIX_LINK_CHAIN_H
 
+#include <sys/types.h>
+
+#include <map>
+#include <mutex>
 #include <string>
+#include <utility>
 
 // Where a walk ended.
 enum class Walk {
@@ -34,10 +39,20 @@ struct WalkedPath {
 // file descriptor cannot be had.
 Walk walk_own_links(const char* path, WalkedPath& walked);
 
+// What a run has learnt of folders on the way to pictures: for each, by
+// its device and inode, whether anyone may pass through it and every
+// folder above it. Shared by the threads of one run's lookups, so that
+// each folder is looked at once a run, not once a picture.
+struct FolderWays {
+    std::mutex lock;
+    std::map<std::pair<dev_t, ino_t>, bool> open_to_others;
+};
+
 // True when anyone may pass through every folder from the root down to
 // folder (an O_PATH descriptor), and so reach what is in it: whether a
 // picture reached through a link is open to others as far as its folders
-// go. folder stays open.
-bool searchable_by_others(int folder);
+// go. folder stays open. With ways, what it holds is taken as known and
+// what the walk learns is added to it.
+bool searchable_by_others(int folder, FolderWays* ways = nullptr);
 
 #endif

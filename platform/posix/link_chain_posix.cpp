@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <vector>
 
 namespace {
 
@@ -125,26 +126,51 @@ Walk walk_own_links(const char* path, WalkedPath& walked)
     return Walk::refused;
 }
 
-// True when anyone may pass through every folder from the root down to
-// folder (an O_PATH descriptor), and so reach what is in it.
-bool searchable_by_others(int folder)
+bool searchable_by_others(int folder, FolderWays* ways)
 {
+    bool open = false;
+    std::vector<std::pair<dev_t, ino_t>> passed;  // the folders walked, for ways
     int at = fcntl(folder, F_DUPFD_CLOEXEC, 0);
     for (int depth = 0; at >= 0 && depth < 4096; ++depth) {
         struct stat here, up;
+        if (fstat(at, &here) != 0)
+            break;
+        const std::pair<dev_t, ino_t> key(here.st_dev, here.st_ino);
+        if (ways) {
+            std::lock_guard<std::mutex> hold(ways->lock);
+            auto known = ways->open_to_others.find(key);
+            if (known != ways->open_to_others.end()) {
+                open = known->second;
+                break;
+            }
+        }
+        try {
+            passed.push_back(key);
+        } catch (...) {
+            ways = nullptr;  // no memory to learn with: the walk goes on alone
+        }
         int parent = openat(at, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
-        const bool passable = fstat(at, &here) == 0 && (here.st_mode & S_IXOTH);
+        const bool passable = (here.st_mode & S_IXOTH) != 0;
         const bool root =
             parent >= 0 && fstat(parent, &up) == 0 && up.st_dev == here.st_dev && up.st_ino == here.st_ino;
         close(at);
         at = parent;
         if (!passable || root) {
-            if (at >= 0)
-                close(at);
-            return passable && root;
+            open = passable && root;
+            break;
         }
     }
     if (at >= 0)
         close(at);
-    return false;
+    if (ways) {
+        // Each folder walked is open as far as the walk's end is.
+        std::lock_guard<std::mutex> hold(ways->lock);
+        try {
+            for (const auto& key : passed)
+                ways->open_to_others.emplace(key, open);
+        } catch (...) {
+            // Not learnt: looked at again next time.
+        }
+    }
+    return open;
 }
