@@ -149,6 +149,10 @@ RunResult run_korvel_restricted(const std::string& folder, const Restrictions& r
 struct StartedRun {
     std::intptr_t pid = -1;  // the process: its id on POSIX, its handle on Windows
     std::string output_path;
+    // Windows: what it was started with, to start it again where wine could
+    // not start the program at all.
+    std::string folder;
+    std::vector<std::string> args;
 };
 StartedRun start_korvel(const std::string& folder);
 RunResult wait_for(StartedRun& run);

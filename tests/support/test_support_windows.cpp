@@ -185,7 +185,7 @@ StartedRun start_korvel(const std::string& folder, const std::vector<std::string
     if (!started)
         throw std::runtime_error("cannot start " KORVEL_EXE ": error " + std::to_string(error));
     CloseHandle(process.hThread);
-    return StartedRun{reinterpret_cast<std::intptr_t>(process.hProcess), output_path};
+    return StartedRun{reinterpret_cast<std::intptr_t>(process.hProcess), output_path, folder, args};
 }
 
 StartedRun start_korvel(const std::string& folder)
@@ -195,11 +195,21 @@ StartedRun start_korvel(const std::string& folder)
 
 RunResult wait_for(StartedRun& run)
 {
-    HANDLE process = reinterpret_cast<HANDLE>(run.pid);
-    WaitForSingleObject(process, INFINITE);
+    // Under wine, a process started while many others start may fail to
+    // set itself up (STATUS_DLL_INIT_FAILED) before a line of korvel runs:
+    // it is started again, as a user would.
+    constexpr DWORD kNotSetUp = 0xC0000142;
     DWORD code = 0;
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
+    for (int attempt = 0;; ++attempt) {
+        HANDLE process = reinterpret_cast<HANDLE>(run.pid);
+        WaitForSingleObject(process, INFINITE);
+        GetExitCodeProcess(process, &code);
+        CloseHandle(process);
+        if (code != kNotSetUp || attempt == 5)
+            break;
+        DeleteFileW(wide(run.output_path).c_str());
+        run = start_korvel(run.folder, run.args);
+    }
     RunResult result;
     result.status = static_cast<int>(code);
     result.output = read_file(run.output_path);
