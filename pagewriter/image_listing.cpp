@@ -174,7 +174,7 @@ void sort_images(ImageList& list)
 
 }  // namespace
 
-bool list_images(ImageList& list)
+bool list_images(const WorkFolder& at, ImageList& list)
 {
     // Only the pictures are sorted and looked up: a folder may hold much else.
     std::size_t kept = 0;
@@ -183,5 +183,5 @@ bool list_images(ImageList& list)
             list.files[kept++] = file;
     list.files.resize(kept);
     sort_images(list);
-    return look_up_files(list);
+    return look_up_files(at, list);
 }

@@ -39,9 +39,9 @@ inline std::string_view short_name_of(std::string_view name)
 // Appends a picture, copying its name into the list's own storage.
 void add_image(ImageList& list, std::string_view name, std::uint64_t size, std::int64_t modified);
 
-// Thins a listing of the current folder (read_folder) out to its pictures,
+// Thins a listing of the folder at (read_folder) out to its pictures,
 // sorts them by name and looks up their sizes and times. Fails when the
 // folder cannot be opened for the lookups.
-bool list_images(ImageList& list);
+bool list_images(const WorkFolder& at, ImageList& list);
 
 #endif

@@ -37,7 +37,7 @@ struct Looked {
     PictureFacts facts;
 };
 
-void look_at(const ImageFile& image, const Wanted& wanted, Looked& looked)
+void look_at(const WorkFolder& at, const ImageFile& image, const Wanted& wanted, Looked& looked)
 {
     std::string bytes;
     PictureReaders readers;
@@ -45,7 +45,7 @@ void look_at(const ImageFile& image, const Wanted& wanted, Looked& looked)
     // picture, its first bytes do; nor does it tell a picture made
     // private since, whose readers are looked up.
     // Facts kept in an older form are read again.
-    if (wanted.head_only && read_picture_head(image.name, kHeadBytes, bytes, readers) &&
+    if (wanted.head_only && read_picture_head(at, image.name, kHeadBytes, bytes, readers) &&
         head_hash(bytes) == wanted.expected->head && readers.known && (readers.others || !wanted.expected->made) &&
         (!wanted.expected->made || read_facts(wanted.expected->extra, looked.facts))) {
         looked.entry = *wanted.expected;
@@ -55,14 +55,14 @@ void look_at(const ImageFile& image, const Wanted& wanted, Looked& looked)
     }
     looked.facts = PictureFacts();
     std::size_t asked = kFirstRead;
-    if (!read_picture_head(image.name, asked, bytes, readers))
+    if (!read_picture_head(at, image.name, asked, bytes, readers))
         return;
     // Metadata that goes on past what was read is read further, through
     // any number of blocks, up to the bound.
     std::size_t end = metadata_bytes_of(bytes);
     while (bytes.size() == asked && end + 4 > bytes.size() && asked < kMostMetadataBytes) {
         asked = std::min(kMostMetadataBytes, std::max(2 * asked, end + kFirstRead));
-        if (!read_picture_head(image.name, asked, bytes, readers))
+        if (!read_picture_head(at, image.name, asked, bytes, readers))
             return;
         end = metadata_bytes_of(bytes);
     }
@@ -80,6 +80,7 @@ void look_at(const ImageFile& image, const Wanted& wanted, Looked& looked)
 }
 
 struct Shared {
+    const WorkFolder* at = nullptr;
     const ImageList* images = nullptr;
     const std::vector<Wanted>* wanted = nullptr;
     std::vector<Looked>* looked = nullptr;
@@ -94,17 +95,19 @@ void look_at_some(Shared& shared)
             return;
         const Wanted& wanted = (*shared.wanted)[i];
         try {
-            look_at(shared.images->files[wanted.image], wanted, (*shared.looked)[i]);
+            look_at(*shared.at, shared.images->files[wanted.image], wanted, (*shared.looked)[i]);
         } catch (...) {
             (*shared.looked)[i] = Looked();  // no memory: nothing known
         }
     }
 }
 
-void look_at_all(const ImageList& images, const std::vector<Wanted>& wanted, std::vector<Looked>& looked)
+void look_at_all(const WorkFolder& at, const ImageList& images, const std::vector<Wanted>& wanted,
+                 std::vector<Looked>& looked)
 {
     looked.assign(wanted.size(), Looked());
     Shared shared;
+    shared.at = &at;
     shared.images = &images;
     shared.wanted = &wanted;
     shared.looked = &looked;
@@ -126,9 +129,9 @@ void look_at_all(const ImageList& images, const std::vector<Wanted>& wanted, std
         helper.join();
 }
 
-bool open_facts_folder(FactsWork& work, std::int64_t& record_written)
+bool open_facts_folder(const WorkFolder& at, FactsWork& work, std::int64_t& record_written)
 {
-    if (!open_web_picture_folder(work.folder, kFactsFolder))
+    if (!open_web_picture_folder(work.folder, at, kFactsFolder))
         return false;
     work.in_use = true;
     // What killed runs left.
@@ -150,11 +153,11 @@ bool open_facts_folder(FactsWork& work, std::int64_t& record_written)
 
 }  // namespace
 
-std::vector<PictureFacts> read_picture_facts_of(const ImageList& images, FactsWork& work)
+std::vector<PictureFacts> read_picture_facts_of(const WorkFolder& at, const ImageList& images, FactsWork& work)
 {
     std::vector<PictureFacts> facts(images.files.size());
     std::int64_t record_written = INT64_MIN;
-    if (!open_facts_folder(work, record_written))
+    if (!open_facts_folder(at, work, record_written))
         return facts;
     const bool change_times = keeps_change_times(work.folder);
     work.entries.assign(images.files.size(), RecordEntry());
@@ -181,7 +184,7 @@ std::vector<PictureFacts> read_picture_facts_of(const ImageList& images, FactsWo
         return facts;
     start_metadata_reader();
     std::vector<Looked> looked;
-    look_at_all(images, wanted, looked);
+    look_at_all(at, images, wanted, looked);
     work.extras.resize(images.files.size());
     for (std::size_t k = 0; k < wanted.size(); ++k) {
         const std::size_t i = wanted[k].image;

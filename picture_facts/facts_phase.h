@@ -31,12 +31,12 @@ struct FactsWork {
     bool changed = false;              // the record says something new
 };
 
-// The facts of each picture, in the pictures' order: read from the
+// The facts of each picture of the folder at, in the pictures' order: read from the
 // record where it holds, else from the picture. Nothing fails: a picture
 // whose facts cannot be read or are private has none, and the page shows
 // what it shows without them; so does every one when the folder cannot be
 // used.
-std::vector<PictureFacts> read_picture_facts_of(const ImageList& images, FactsWork& work);
+std::vector<PictureFacts> read_picture_facts_of(const WorkFolder& at, const ImageList& images, FactsWork& work);
 
 // Writes the record when it changed and closes the folder. Nothing fails:
 // a record that cannot be written costs reading again.

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/work_folder.h"
+
 // One entry of a folder listing.
 struct ListedFile {
     std::string_view name;      // into the listing's name blocks, followed there by a zero byte
@@ -54,19 +56,18 @@ struct FolderListing {
 // Appends an entry, copying its name into the listing's own storage.
 void add_listed_file(FolderListing& listing, std::string_view name, std::uint64_t size, std::int64_t modified);
 
-// Lists the entries of the current folder but "." and "..". On Windows the
+// Lists the entries of the folder at but "." and "..". On Windows the
 // listing brings each entry's size and time; on POSIX it reads names
 // alone, and look_up_files adds them for the entries kept. Fails when the
 // folder cannot be opened or read to its end.
-bool read_folder(FolderListing& listing);
+bool read_folder(const WorkFolder& at, FolderListing& listing);
 
-// Fills in the size and time of every entry in listing.files, keeping the
-// order. A folder has size 0 on both systems. On POSIX a large listing is looked up by a few threads at once,
-// which a network share rewards; a symbolic link gives what it leads to, or
-// itself when it leads nowhere or through a link of another user than the
-// running one or root, and an entry gone since it was listed is dropped. On Windows read_folder has done the work:
-// a link shows as the link itself, as the system's listing reports it. Fails when the current folder cannot be
-// opened.
-bool look_up_files(FolderListing& listing);
+// Fills in the size and time of every entry in listing.files, a listing
+// of the folder at, keeping the order. A folder has size 0 on both systems. On POSIX a large listing is looked up
+// by a few threads at once, which a network share rewards; a symbolic link gives what it leads to, or itself when
+// it leads nowhere or through a link of another user than the running one or root, and an entry gone since it was
+// listed is dropped. On Windows read_folder has done the work: a link shows as the link itself, as the system's
+// listing reports it. Fails when the folder cannot be opened.
+bool look_up_files(const WorkFolder& at, FolderListing& listing);
 
 #endif

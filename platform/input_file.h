@@ -8,15 +8,16 @@
 #include <cstddef>
 
 #include "platform/platform_file.h"
+#include "platform/work_folder.h"
 
 // opened; missing: there is nothing of that name; failed: it is there but
 // cannot be opened (a link that leads nowhere, or is another user's, among
 // them); not_a_file: it is a folder, a device, a FIFO or a socket.
 enum class OpenResult { opened, missing, failed, not_a_file };
 
-// Opens the file for reading, without blocking and without reading it.
+// Opens the file name of the folder at for reading, without blocking and without reading it.
 // file is set only when the result is opened.
-OpenResult open_input_file(PlatformFile& file, const char* name);
+OpenResult open_input_file(PlatformFile& file, const WorkFolder& at, const char* name);
 
 // Reads up to capacity bytes into buffer and sets got; got is 0 at the end of
 // the file. Fails (false) on a read error.

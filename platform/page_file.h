@@ -30,7 +30,8 @@ struct PageFile {
     std::string temporary;  // the temporary file, likewise; empty when there is none
 };
 
-// Creates the temporary file for the page name, named after it: for
+// Creates the temporary file for the page name of the folder at, named
+// after it: for
 // "index.html", ".index.html.korvel~P" (".korvel~W" on Windows) and twelve
 // letters or digits. The run holds it (a lock on POSIX, no delete sharing
 // on Windows) for as long as it lives, so that other runs know it is in
@@ -42,7 +43,7 @@ struct PageFile {
 // running user may not write it or, on POSIX, read its protection, when
 // its protection cannot be kept, or when the temporary file cannot be
 // created in its folder.
-bool begin_page(PageFile& page, const char* name);
+bool begin_page(PageFile& page, const WorkFolder& at, const char* name);
 
 // Flushes the temporary file to the disk and puts it in place of the page,
 // with the old page's permission bits; on POSIX the folder is flushed after
@@ -54,18 +55,18 @@ bool commit_page(PageFile& page);
 // Removes the temporary file and closes it; the old page stays as it was.
 void abandon_page(PageFile& page);
 
-// The names in a listing of the current folder that may be temporary pages
+// The names in a listing of the page's folder that may be temporary pages
 // of any page, and so leftovers of killed runs. Taken before the listing is thinned
 // out to the pictures, and handed to remove_abandoned_pages.
 std::vector<std::string> temporary_pages_in(const FolderListing& listing);
 
 // Removes the temporary pages that runs killed outright left beside the
-// page: those named in seen (from temporary_pages_in) when the page is in
-// the current folder, or else those its own folder holds. Only names of the
+// page: those named in seen (from temporary_pages_in, a listing of at) when
+// the page is in at, or else those its own folder holds. Only names of the
 // page's own temporary pages of this system's form are removed, and only
 // when this run can lock them (or delete them, on Windows): one that a live
 // run holds is left alone, and so is every one on a file system that
 // refuses locks. Nothing is reported: a leftover that stays costs no page.
-void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>& seen);
+void remove_abandoned_pages(const PageFile& page, const WorkFolder& at, const std::vector<std::string>& seen);
 
 #endif

@@ -37,7 +37,7 @@ struct WebPictureFolder {
     bool shared = false;   // others than its owner may write in it, so a file there may be theirs
 };
 
-// Opens the folder name of the current folder, making it as the shell makes
+// Opens the folder name of the folder at, making it as the shell makes
 // a folder when it is not there, and holds it until it is closed: one run
 // at a time reads and writes its record and pieces, so that no run writes
 // over a newer run's (another run waits for it, as git's wait for
@@ -49,7 +49,7 @@ struct WebPictureFolder {
 // has and none can take (a file system that keeps no locks; on Windows, a
 // folder one may not write in, where the lock file cannot be made) is no
 // hold to wait for: the folder is used without it.
-bool open_web_picture_folder(WebPictureFolder& folder, const char* name);
+bool open_web_picture_folder(WebPictureFolder& folder, const WorkFolder& at, const char* name);
 void close_web_picture_folder(WebPictureFolder& folder);
 
 // True when name in the folder is a plain file (no link) of the running

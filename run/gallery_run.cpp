@@ -22,7 +22,7 @@ constexpr const char* kTemplateName = "korvel0.htm";
 // device, a folder) could block the run or never end: both fail.
 bool open_template(GalleryRun& run)
 {
-    OpenResult opened = open_input_file(run.template_file, kTemplateName);
+    OpenResult opened = open_input_file(run.template_file, run.at, kTemplateName);
     if (opened == OpenResult::failed || opened == OpenResult::not_a_file)
         return false;
     run.template_open = opened == OpenResult::opened;
@@ -65,7 +65,7 @@ bool write_page(GalleryRun& run, ImageList& images, WebPictureWork* web_pictures
                 const std::vector<std::string>* leftovers, RunFacts& facts)
 {
     run.page_file = PageFile();
-    if (!begin_page(run.page_file, kPageName)) {
+    if (!begin_page(run.page_file, run.at, kPageName)) {
         if (run.template_open)
             close_input_file(run.template_file);
         return false;
@@ -73,7 +73,7 @@ bool write_page(GalleryRun& run, ImageList& images, WebPictureWork* web_pictures
     run.page = PageSink();
     run.page.file = &run.page_file.file;
     if (leftovers)
-        remove_abandoned_pages(run.page_file, *leftovers);
+        remove_abandoned_pages(run.page_file, run.at, *leftovers);
 
     PageOptions options;
     if (run.template_open)
@@ -81,14 +81,15 @@ bool write_page(GalleryRun& run, ImageList& images, WebPictureWork* web_pictures
     else
         write_default_header(run.page, run.folder_name);
     if (!facts.read && wants_picture_facts(options)) {
-        facts.facts = read_picture_facts_of(images, facts.work);
+        facts.facts = read_picture_facts_of(run.at, images, facts.work);
         facts.read = true;
     }
     if (web_pictures)
         for (const PictureFacts& picture : facts.facts)
             web_pictures->more_page_bytes += page_bytes_of(picture);
     if (web_pictures && (!options.full_size_thumbnails || !options.full_size_sections))
-        make_web_pictures(images, *web_pictures, !options.full_size_thumbnails, !options.full_size_sections);
+        make_web_pictures(run.at, images, *web_pictures, !options.full_size_thumbnails,
+                          !options.full_size_sections);
     write_gallery(run, options, images, facts);
     if (run.template_open)
         copy_template_tail(run);
@@ -111,12 +112,12 @@ int run_phases(GalleryRun& run)
     // List before the page is touched: a folder that cannot be read must not
     // cost the page it already has.
     ImageList images;
-    if (!read_folder(images))
+    if (!read_folder(run.at, images))
         return -1;
     // What killed runs left is found in the whole listing, before it is
     // thinned out to the pictures, and removed once this run holds its own.
     std::vector<std::string> leftovers = temporary_pages_in(images);
-    if (!list_images(images))
+    if (!list_images(run.at, images))
         return -1;
 
     run.picture_count = images.files.size();

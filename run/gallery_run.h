@@ -9,10 +9,12 @@
 #include "pagewriter/page_sink.h"
 #include "platform/input_file.h"
 #include "platform/page_file.h"
+#include "platform/work_folder.h"
 #include "templating/template_copy.h"
 
 // The state that lives for the whole run.
 struct GalleryRun {
+    WorkFolder at;  // the folder whose page is made
     PageFile page_file;
     PageSink page;  // every writer writes here
     PlatformFile template_file;
@@ -20,7 +22,7 @@ struct GalleryRun {
     bool template_open = false;
     std::uint64_t line_number = 0;  // template lines read so far
     std::string marker_rest;        // what followed the marker tag's ">"
-    std::string folder_name;        // last component of the current directory
+    std::string folder_name;        // last component of the folder's path
     std::uint64_t picture_count = 0;
 };
 

@@ -45,7 +45,7 @@ Listed list_in(const std::string& folder, ImageList& images)
     std::filesystem::path back = std::filesystem::current_path();
     std::filesystem::current_path(std::filesystem::u8path(folder));
     Listed listed;
-    listed.ok = read_folder(images) && list_images(images);
+    listed.ok = read_folder(current_work_folder(), images) && list_images(current_work_folder(), images);
     std::filesystem::current_path(back);
     for (const ImageFile& image : images.files) {
         listed.order.emplace_back(image.name);
@@ -179,7 +179,7 @@ TEST(PageFile, ReplacesThePageWhole)
     std::string path = join_path(folder.path, "index.html");
     write_file(path, "old page");
     PageFile file;
-    ASSERT_TRUE(begin_page(file, path.c_str()));
+    ASSERT_TRUE(begin_page(file, current_work_folder(), path.c_str()));
     PageSink page;
     page.file = &file.file;
     std::string expected;
@@ -201,7 +201,7 @@ TEST(PageFile, AbandonedPageLeavesTheOldOne)
     std::string path = join_path(folder.path, "index.html");
     write_file(path, "old page");
     PageFile file;
-    ASSERT_TRUE(begin_page(file, path.c_str()));
+    ASSERT_TRUE(begin_page(file, current_work_folder(), path.c_str()));
     ASSERT_TRUE(write_output_file(file.file, "new", 3));
     std::vector<std::string> during = folder_entries(folder.path);
     ASSERT_EQ(during.size(), 2u);
@@ -219,7 +219,7 @@ TEST(PageFile, AFolderInTheWayIsLeftAlone)
     std::string path = join_path(folder.path, "index.html");
     std::filesystem::create_directory(path);
     PageFile file;
-    EXPECT_FALSE(begin_page(file, path.c_str()));
+    EXPECT_FALSE(begin_page(file, current_work_folder(), path.c_str()));
     EXPECT_TRUE(std::filesystem::is_directory(path));
     EXPECT_EQ(folder_entries(folder.path), kPageOnly);
 }
@@ -232,7 +232,7 @@ TEST(PageFile, AReadOnlyPageIsLeftAlone)
     write_file(path, "old page");
     _chmod(path.c_str(), _S_IREAD);
     PageFile file;
-    EXPECT_FALSE(begin_page(file, path.c_str()));
+    EXPECT_FALSE(begin_page(file, current_work_folder(), path.c_str()));
     _chmod(path.c_str(), _S_IREAD | _S_IWRITE);
     EXPECT_EQ(read_file(path), "old page");
     EXPECT_EQ(folder_entries(folder.path), kPageOnly);
@@ -253,7 +253,7 @@ TEST(PageFile, KeepsTheModeUnderWine)
         wanted.mode = mode;
         ASSERT_TRUE(give_host_protection(wide(path), wanted));
         PageFile file;
-        ASSERT_TRUE(begin_page(file, path.c_str())) << std::oct << mode;
+        ASSERT_TRUE(begin_page(file, current_work_folder(), path.c_str())) << std::oct << mode;
         ASSERT_TRUE(commit_page(file));
         HostFile kept;
         ASSERT_TRUE(host_file_of(wide(path), kept));
@@ -268,7 +268,7 @@ TEST(PageFile, KeepsTheHiddenAttribute)
     write_file(path, "old page");
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
     PageFile file;
-    ASSERT_TRUE(begin_page(file, path.c_str()));
+    ASSERT_TRUE(begin_page(file, current_work_folder(), path.c_str()));
     ASSERT_TRUE(commit_page(file));
     EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
@@ -302,7 +302,7 @@ TEST(PageFile, KeepsPermissionsAndLinks)
     std::filesystem::create_symlink(target, link);
 
     PageFile file;
-    ASSERT_TRUE(begin_page(file, link.c_str()));
+    ASSERT_TRUE(begin_page(file, current_work_folder(), link.c_str()));
     ASSERT_TRUE(write_output_file(file.file, "new", 3));
     ASSERT_TRUE(commit_page(file));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
@@ -324,7 +324,7 @@ TEST(PageFile, KeepsPermissionsAndLinks)
         }
         std::string fresh = join_path(folder.path, *defaults ? "listed.html" : "fresh.html");
         mode_t mask = umask(022);
-        ASSERT_TRUE(begin_page(file, fresh.c_str()));
+        ASSERT_TRUE(begin_page(file, current_work_folder(), fresh.c_str()));
         ASSERT_TRUE(commit_page(file));
         close(open((fresh + ".shell").c_str(), O_WRONLY | O_CREAT, 0666));
         umask(mask);
@@ -340,7 +340,7 @@ TEST(PageFile, ADeviceInTheWayIsLeftAlone)
     std::string link = join_path(folder.path, "index.html");
     std::filesystem::create_symlink("/dev/null", link);
     PageFile file;
-    EXPECT_FALSE(begin_page(file, link.c_str()));
+    EXPECT_FALSE(begin_page(file, current_work_folder(), link.c_str()));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
 }
 #endif

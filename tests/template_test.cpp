@@ -145,7 +145,7 @@ TEST(TemplateLines, CrLfAcrossReadsFromAFile)
     text += "\r\nend\r";
     write_file(path, text);
     PlatformFile file;
-    ASSERT_EQ(open_input_file(file, path.c_str()), OpenResult::opened);
+    ASSERT_EQ(open_input_file(file, current_work_folder(), path.c_str()), OpenResult::opened);
     TemplateSource source;
     source.file = &file;
     std::string line, all;

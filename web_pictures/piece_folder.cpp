@@ -64,9 +64,9 @@ void name_from_record(MadeFolder& work, std::size_t kind)
 
 }  // namespace
 
-std::vector<Wanted> open_piece_folder(ImageList& images, MadeFolder& work, std::size_t kind)
+std::vector<Wanted> open_piece_folder(const WorkFolder& at, ImageList& images, MadeFolder& work, std::size_t kind)
 {
-    if (!open_web_picture_folder(work.folder, kPieceKinds[kind].folder))
+    if (!open_web_picture_folder(work.folder, at, kPieceKinds[kind].folder))
         return {};
     work.in_use = true;
     work.change_times = keeps_change_times(work.folder);

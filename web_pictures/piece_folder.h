@@ -55,7 +55,7 @@ struct MadeFolder {
 // pictures have their piece of the kind current (each gets it set, and
 // its entry kept); the others are wanted. Nothing is wanted of a folder
 // that cannot be used (in_use says whether it was opened).
-std::vector<Wanted> open_piece_folder(ImageList& images, MadeFolder& work, std::size_t kind);
+std::vector<Wanted> open_piece_folder(const WorkFolder& at, ImageList& images, MadeFolder& work, std::size_t kind);
 
 // True when the folder held name when the run listed it; for a folder not
 // listed, when the record names it as a piece or the folder holds it now.

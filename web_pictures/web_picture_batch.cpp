@@ -23,6 +23,7 @@ constexpr unsigned kMostHeadReaders = 64;
 
 struct Shared {
     MemoryBudget budget;
+    const WorkFolder* at = nullptr;
     const ImageList* images = nullptr;
     const std::vector<Wanted>* wanted = nullptr;
     const char* const* marks = nullptr;
@@ -34,10 +35,10 @@ struct Shared {
 // head of each entry wanted. Who may read it is looked up too: where no
 // change time tells that it was made private, its pieces follow it all
 // the same.
-bool head_holds(const ImageFile& image, const Wanted& wanted, Result& result)
+bool head_holds(const WorkFolder& at, const ImageFile& image, const Wanted& wanted, Result& result)
 {
     std::string head;
-    if (!read_picture_head(image.name, kHeadBytes, head, result.readers) || !result.readers.known)
+    if (!read_picture_head(at, image.name, kHeadBytes, head, result.readers) || !result.readers.known)
         return false;
     const std::uint64_t hash = head_hash(head);
     for (std::size_t kind = 0; kind < kKinds; ++kind)
@@ -53,14 +54,14 @@ bool head_holds(const ImageFile& image, const Wanted& wanted, Result& result)
     return true;
 }
 
-void look_at_bytes(const ImageFile& image, const Wanted& wanted, const char* const* marks, MemoryBudget& budget,
-                   std::string& picture, Result& result)
+void look_at_bytes(const WorkFolder& at, const ImageFile& image, const Wanted& wanted, const char* const* marks,
+                   MemoryBudget& budget, std::string& picture, Result& result)
 {
     // A picture whose readers korvel cannot tell gets no piece that could
     // let others see it: it is shown as itself, and looked at again.
     // One grown since it was listed is looked at next time, when its size
     // is known to the budget.
-    if (!read_picture(image.name, static_cast<std::size_t>(image.size), picture, result.readers) ||
+    if (!read_picture(at, image.name, static_cast<std::size_t>(image.size), picture, result.readers) ||
         !result.readers.known)
         return;
     result.entry = entry_for(image, content_hash(picture), head_hash(picture));
@@ -97,11 +98,11 @@ void look_at_bytes(const ImageFile& image, const Wanted& wanted, const char* con
     }
 }
 
-void look_at_one(const ImageFile& image, const Wanted& wanted, const char* const* marks, MemoryBudget& budget,
-                 Result& result)
+void look_at_one(const WorkFolder& at, const ImageFile& image, const Wanted& wanted, const char* const* marks,
+                 MemoryBudget& budget, Result& result)
 {
     // A few kilobytes, outside the budget: many are read at once on a share.
-    if (wanted.head_only && head_holds(image, wanted, result))
+    if (wanted.head_only && head_holds(at, image, wanted, result))
         return;
     // The picture's bytes, for as long as they are held.
     if (image.size > kPictureMostBytes)
@@ -110,7 +111,7 @@ void look_at_one(const ImageFile& image, const Wanted& wanted, const char* const
     take_memory(budget, bytes, false);
     std::string picture;
     try {
-        look_at_bytes(image, wanted, marks, budget, picture, result);
+        look_at_bytes(at, image, wanted, marks, budget, picture, result);
     } catch (...) {
         picture = std::string();
         give_back_memory(budget, bytes, false);
@@ -129,7 +130,8 @@ void look_at_some(Shared& shared)
         Result& result = (*shared.results)[i];
         const Wanted& wanted = (*shared.wanted)[i];
         try {
-            look_at_one(shared.images->files[wanted.image], wanted, shared.marks, shared.budget, result);
+            look_at_one(*shared.at, shared.images->files[wanted.image], wanted, shared.marks, shared.budget,
+                        result);
         } catch (...) {
             // No memory, in a thread that must not throw: nothing known.
             result = Result();
@@ -139,11 +141,12 @@ void look_at_some(Shared& shared)
 
 }  // namespace
 
-void look_at_pictures(const ImageList& images, const std::vector<Wanted>& wanted, const char* const* marks,
-                      std::vector<Result>& results)
+void look_at_pictures(const WorkFolder& at, const ImageList& images, const std::vector<Wanted>& wanted,
+                      const char* const* marks, std::vector<Result>& results)
 {
     results.assign(wanted.size(), Result());
     Shared shared;
+    shared.at = &at;
     shared.images = &images;
     shared.wanted = &wanted;
     shared.marks = marks;

@@ -48,12 +48,12 @@ struct Result {
     bool head_held = false;  // head_only, and its head held: entry is the expected one, as it was
 };
 
-// Looks at each wanted picture of images, on every core, the calling
+// Looks at each wanted picture of images, of the folder at, on every core, the calling
 // thread among them, and makes what is wanted of each from one decode;
 // results[i] is wanted[i]'s, each piece marked with its kind's comment in
 // marks. Nothing fails: a picture that cannot be read or made is said so
 // in its result. Each thread holds one picture at a time.
-void look_at_pictures(const ImageList& images, const std::vector<Wanted>& wanted, const char* const* marks,
-                      std::vector<Result>& results);
+void look_at_pictures(const WorkFolder& at, const ImageList& images, const std::vector<Wanted>& wanted,
+                      const char* const* marks, std::vector<Result>& results);
 
 #endif

@@ -109,12 +109,12 @@ bool leaves_room_for_page(std::uint64_t room_left, std::uint64_t page_room, std:
     return room_left >= page_room && room_left - page_room >= piece_bytes;
 }
 
-void make_web_pictures(ImageList& images, WebPictureWork& work, bool thumbnails, bool views)
+void make_web_pictures(const WorkFolder& at, ImageList& images, WebPictureWork& work, bool thumbnails, bool views)
 {
     std::vector<Wanted> wanted;
     for (std::size_t kind = 0; kind < kKinds; ++kind)
         if (kPieceKinds[kind].view ? views : thumbnails)
-            wanted = merged(wanted, open_piece_folder(images, work.kinds[kind], kind));
+            wanted = merged(wanted, open_piece_folder(at, images, work.kinds[kind], kind));
 
     const std::uint64_t room_needed = room_for_page(images) + work.more_page_bytes;
     if (!wanted.empty())
@@ -123,7 +123,8 @@ void make_web_pictures(ImageList& images, WebPictureWork& work, bool thumbnails,
     const std::size_t batch = views ? kBatchWithViews : kBatch;
     for (std::size_t from = 0; from < wanted.size(); from += batch) {
         const std::size_t to = std::min(wanted.size(), from + batch);
-        look_at_pictures(images, std::vector<Wanted>(wanted.begin() + from, wanted.begin() + to), kMarks, results);
+        look_at_pictures(at, images, std::vector<Wanted>(wanted.begin() + from, wanted.begin() + to), kMarks,
+                         results);
         take_results(images, work, wanted, from, results, room_needed);
     }
 }

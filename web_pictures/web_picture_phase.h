@@ -34,8 +34,8 @@ std::uint64_t room_for_page(const ImageList& images);
 // free, leaves the page its page_room.
 bool leaves_room_for_page(std::uint64_t room_left, std::uint64_t page_room, std::uint64_t piece_bytes);
 
-// Makes the thumbnails (when thumbnails) and views (when views) that are
-// missing or not current, on every core, one decode a picture for both,
+// Makes the thumbnails (when thumbnails) and views (when views) of the
+// pictures of the folder at that are missing or not current, on every core, one decode a picture for both,
 // and sets thumbnail and view on each picture that has one in place.
 // Nothing fails: a picture without a thumbnail keeps its full picture in
 // the table, one without a view keeps it in its section, and so does
@@ -44,7 +44,7 @@ bool leaves_room_for_page(std::uint64_t room_left, std::uint64_t page_room, std:
 // needs, with a margin, nor over a file at its name that korvel did not
 // make (the user's own stays, and its picture shows itself). Memory stays bounded: the pictures are made in
 // batches, each thread holding one picture at a time.
-void make_web_pictures(ImageList& images, WebPictureWork& work, bool thumbnails, bool views);
+void make_web_pictures(const WorkFolder& at, ImageList& images, WebPictureWork& work, bool thumbnails, bool views);
 
 // Removes the thumbnails and views this run wrote and clears thumbnail and
 // view on their pictures, so that the page can be written in their room.

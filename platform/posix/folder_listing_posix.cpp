@@ -17,9 +17,13 @@
 #include "platform/posix/folder_entries.h"
 #include "platform/posix/link_chain.h"
 
-bool read_folder(FolderListing& listing)
+bool read_folder(const WorkFolder& at, FolderListing& listing)
 {
-    return read_entries(opendir("."), listing);
+    int fd = openat(folder_fd_of(at), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (fd >= 0 && !dir)
+        close(fd);
+    return read_entries(dir, listing);
 }
 
 bool read_entries(DIR* dir, FolderListing& listing)
@@ -66,6 +70,7 @@ std::size_t slice_size_for(std::size_t count)
 }
 
 struct Lookup {
+    const WorkFolder* at = nullptr;
     int dir_fd = -1;
     FolderWays ways;
     std::vector<ListedFile>* files = nullptr;
@@ -82,12 +87,12 @@ struct Lookup {
 // reach the file through the folders on the way (1) or not (2), for its
 // stamp, so that a folder made private there makes the picture's pieces
 // and facts be looked at again; 0 otherwise.
-unsigned look_through_link(FolderWays& ways, const char* name, struct stat& st)
+unsigned look_through_link(Lookup& lookup, const char* name, struct stat& st)
 {
     WalkedPath walked;
     Walk walk = Walk::refused;
     try {
-        walk = walk_own_links(name, walked);
+        walk = walk_own_links(*lookup.at, name, walked);
     } catch (...) {
         // No memory for the walk, in a helper thread that must not throw:
         // the link shows as itself.
@@ -98,7 +103,7 @@ unsigned look_through_link(FolderWays& ways, const char* name, struct stat& st)
     unsigned way = 0;
     if (walk == Walk::found && fstatat(walked.folder, walked.name.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0) {
         st = target;
-        way = searchable_by_others(walked.folder, &ways) ? 1 : 2;
+        way = searchable_by_others(walked.folder, &lookup.ways) ? 1 : 2;
     }
     close(walked.folder);
     return way;
@@ -122,7 +127,7 @@ void look_up_slices(Lookup& lookup)
                 (*lookup.gone)[i] = 1;
                 continue;
             }
-            const unsigned way = S_ISLNK(st.st_mode) ? look_through_link(lookup.ways, name, st) : 0;
+            const unsigned way = S_ISLNK(st.st_mode) ? look_through_link(lookup, name, st) : 0;
             // A folder's size is no picture's, and Windows lists it as 0.
             files[i].size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
             files[i].modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
@@ -136,10 +141,11 @@ void look_up_slices(Lookup& lookup)
 
 }  // namespace
 
-bool look_up_files(FolderListing& listing)
+bool look_up_files(const WorkFolder& at, FolderListing& listing)
 {
     Lookup lookup;
-    lookup.dir_fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    lookup.at = &at;
+    lookup.dir_fd = openat(folder_fd_of(at), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (lookup.dir_fd < 0)
         return false;
     std::vector<unsigned char> gone(listing.files.size(), 0);

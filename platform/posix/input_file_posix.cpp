@@ -8,13 +8,13 @@
 
 #include "platform/posix/link_chain.h"
 
-OpenResult open_input_file(PlatformFile& file, const char* name)
+OpenResult open_input_file(PlatformFile& file, const WorkFolder& at, const char* name)
 {
     // The file that the links of the user's own (or root's) lead to, opened
     // in the folder the walk ended in, so that nothing changed since is
     // followed.
     WalkedPath walked;
-    Walk walk = walk_own_links(name, walked);
+    Walk walk = walk_own_links(at, name, walked);
     if (walk != Walk::found) {
         if (walk == Walk::absent)
             close(walked.folder);

@@ -1,7 +1,7 @@
 // Symbolic links in a folder that others may write. Private to the POSIX
 // files of platform/.
 //
-// A path is walked a part at a time from the current folder, each part
+// A path is walked a part at a time from the folder it is given, each part
 // opened without following it, so that what is checked is what is used: a
 // link is followed only when it belongs to the running user or to root,
 // whether it is the name itself, a later link of a chain, or a folder on
@@ -19,6 +19,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/work_folder.h"
+
 // Where a walk ended.
 enum class Walk {
     found,    // the last part is there, and is no link
@@ -33,11 +35,15 @@ struct WalkedPath {
     bool through_links = false;  // at least one link was followed
 };
 
-// Walks path (relative to the current folder, or absolute) to its last
+// The descriptor that names at's folder to the *at calls: AT_FDCWD for the
+// current folder.
+int folder_fd_of(const WorkFolder& at);
+
+// Walks path (relative to the folder at, or absolute) to its last
 // part. When the result is found or absent, the caller owns
 // walked.folder and closes it. Fails (refused) as said above; also when a
 // file descriptor cannot be had.
-Walk walk_own_links(const char* path, WalkedPath& walked);
+Walk walk_own_links(const WorkFolder& at, const char* path, WalkedPath& walked);
 
 // What a run has learnt of folders on the way to pictures: for each, by
 // its device and inode, whether anyone may pass through it and every

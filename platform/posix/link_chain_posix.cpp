@@ -69,11 +69,17 @@ bool read_link(int fd, const struct stat& st, std::string& target)
 
 }  // namespace
 
-Walk walk_own_links(const char* path, WalkedPath& walked)
+int folder_fd_of(const WorkFolder& at)
+{
+    return at.folder.handle < 0 ? AT_FDCWD : static_cast<int>(at.folder.handle);
+}
+
+Walk walk_own_links(const WorkFolder& at, const char* path, WalkedPath& walked)
 {
     walked = WalkedPath();
     std::string rest = path;
-    int folder = open(rest[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    int folder = openat(rest[0] == '/' ? AT_FDCWD : folder_fd_of(at), rest[0] == '/' ? "/" : ".",
+                        O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0)
         return Walk::refused;
     int links = 0;

@@ -115,10 +115,10 @@ bool hold_new_file(int fd, int dir_fd, const char* name)
     return lock_file(fd) != Lock::taken && still_named(fd, dir_fd, name);
 }
 
-bool begin_page(PageFile& page, const char* name)
+bool begin_page(PageFile& page, const WorkFolder& at, const char* name)
 {
     WalkedPath walked;
-    Walk walk = walk_own_links(name, walked);
+    Walk walk = walk_own_links(at, name, walked);
     if (walk == Walk::refused)
         return false;
     page.folder.handle = walked.folder;
@@ -166,17 +166,17 @@ bool begin_page(PageFile& page, const char* name)
     return true;
 }
 
-void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>& seen)
+void remove_abandoned_pages(const PageFile& page, const WorkFolder& at, const std::vector<std::string>& seen)
 {
     const std::string pattern = temporary_pattern_of(page.target);
     struct stat here, there;
-    bool in_current_folder = stat(".", &here) == 0 && fstat(folder_of(page), &there) == 0 &&
-                             here.st_dev == there.st_dev && here.st_ino == there.st_ino;
+    bool in_listed_folder = fstatat(folder_fd_of(at), ".", &here, 0) == 0 && fstat(folder_of(page), &there) == 0 &&
+                            here.st_dev == there.st_dev && here.st_ino == there.st_ino;
     // The folder as it was walked to, open for reading.
     int dir_fd = openat(folder_of(page), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir_fd < 0)
         return;
-    if (in_current_folder) {
+    if (in_listed_folder) {
         for (const std::string& name : seen)
             if (is_temporary_name(name, pattern))
                 remove_if_abandoned(dir_fd, name.c_str());

@@ -53,12 +53,12 @@ namespace {
 
 // Reads the picture name of the current folder, whole (and who may read
 // it) or its first most bytes only.
-bool read_picture_as(std::string_view name, std::size_t most, bool whole, bool look_up_readers, std::string& bytes,
-                     PictureReaders& readers)
+bool read_picture_as(const WorkFolder& at, std::string_view name, std::size_t most, bool whole,
+                     bool look_up_readers, std::string& bytes, PictureReaders& readers)
 {
     readers = PictureReaders();
     WalkedPath walked;
-    if (walk_own_links(std::string(name).c_str(), walked) != Walk::found) {
+    if (walk_own_links(at, std::string(name).c_str(), walked) != Walk::found) {
         if (walked.folder >= 0)
             close(walked.folder);
         return false;
@@ -84,18 +84,20 @@ bool read_picture_as(std::string_view name, std::size_t most, bool whole, bool l
 
 }  // namespace
 
-bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
+bool read_picture(const WorkFolder& at, std::string_view name, std::size_t most, std::string& bytes,
+                  PictureReaders& readers)
 {
-    return read_picture_as(name, most, true, true, bytes, readers);
+    return read_picture_as(at, name, most, true, true, bytes, readers);
 }
 
-bool read_picture_start(std::string_view name, std::size_t most, std::string& bytes)
+bool read_picture_start(const WorkFolder& at, std::string_view name, std::size_t most, std::string& bytes)
 {
     PictureReaders readers;  // not looked up: a call fewer on a slow share
-    return read_picture_as(name, most, false, false, bytes, readers);
+    return read_picture_as(at, name, most, false, false, bytes, readers);
 }
 
-bool read_picture_head(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
+bool read_picture_head(const WorkFolder& at, std::string_view name, std::size_t most, std::string& bytes,
+                       PictureReaders& readers)
 {
-    return read_picture_as(name, most, false, true, bytes, readers);
+    return read_picture_as(at, name, most, false, true, bytes, readers);
 }

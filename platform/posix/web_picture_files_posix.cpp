@@ -99,11 +99,11 @@ bool hold_folder(int fd)
 
 }  // namespace
 
-bool open_web_picture_folder(WebPictureFolder& folder, const char* name)
+bool open_web_picture_folder(WebPictureFolder& folder, const WorkFolder& at, const char* name)
 {
     guard_held_page();
     WalkedPath walked;
-    Walk walk = walk_own_links(name, walked);
+    Walk walk = walk_own_links(at, name, walked);
     if (walk == Walk::refused)
         return false;
     // Made as the shell makes a folder: 0777 less the umask, or what the

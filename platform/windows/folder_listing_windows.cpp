@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform_shared.h"
+#include "platform/windows/windows_files.h"
 
 namespace {
 
@@ -46,10 +47,12 @@ void add_entry(FolderListing& listing, const FILE_ID_BOTH_DIR_INFO& entry, std::
 
 }  // namespace
 
-bool read_folder(FolderListing& listing)
+bool read_folder(const WorkFolder& at, FolderListing& listing)
 {
-    HANDLE folder = CreateFileW(L".", FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const std::wstring path = at.path.empty() ? L"." : wide(at.path.substr(0, at.path.size() - 1));
+    HANDLE folder =
+        CreateFileW(path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE)
         return false;
     // Aligned as the entries want, on 8 bytes.
@@ -76,7 +79,7 @@ bool read_folder(FolderListing& listing)
     return read_to_end;
 }
 
-bool look_up_files(FolderListing&)
+bool look_up_files(const WorkFolder&, FolderListing&)
 {
     return true;  // read_folder has done it
 }

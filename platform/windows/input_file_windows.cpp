@@ -4,9 +4,9 @@
 
 #include "platform/windows/windows_files.h"
 
-OpenResult open_input_file(PlatformFile& file, const char* name)
+OpenResult open_input_file(PlatformFile& file, const WorkFolder& at, const char* name)
 {
-    std::wstring path = wide(name);
+    std::wstring path = wide(at.path + name);
     if (is_others_link(path))
         return OpenResult::failed;
     DWORD attributes = GetFileAttributesW(path.c_str());

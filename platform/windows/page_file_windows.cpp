@@ -66,11 +66,11 @@ std::string rename_information(const std::wstring& path)
     return buffer;
 }
 
-bool begin_page(PageFile& page, const char* name)
+bool begin_page(PageFile& page, const WorkFolder& at, const char* name)
 {
     // A link stays, and the file it leads to is replaced, as on POSIX: but
     // only a link of one's own.
-    std::wstring target = wide(name);
+    std::wstring target = wide(at.path + name);
     if (is_others_link(target))
         return false;
     std::wstring elsewhere = final_path_of(target);
@@ -118,16 +118,16 @@ bool begin_page(PageFile& page, const char* name)
     return false;
 }
 
-void remove_abandoned_pages(const PageFile& page, const std::vector<std::string>& seen)
+void remove_abandoned_pages(const PageFile& page, const WorkFolder& at, const std::vector<std::string>& seen)
 {
     // A live run's file is open without delete sharing, so it cannot be
     // deleted, and stays.
     const std::string folder = folder_part(page.target);
     const std::string pattern = temporary_pattern_of(page.target);
-    if (folder.empty()) {
+    if (folder == at.path) {
         for (const std::string& name : seen)
             if (is_temporary_name(name, pattern))
-                DeleteFileW(wide(name).c_str());
+                DeleteFileW(wide(folder + name).c_str());
         return;
     }
     std::string wildcard = pattern;

@@ -29,11 +29,11 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// The picture name of the current folder, open for reading, when it is a
-// file on a disk not reached through another user's link.
-HANDLE open_picture(std::string_view name)
+// The picture name of the folder at, open for reading, when it is a file
+// on a disk not reached through another user's link.
+HANDLE open_picture(const WorkFolder& at, std::string_view name)
 {
-    const std::wstring path = wide(std::string(name));
+    const std::wstring path = wide(at.path + std::string(name));
     if (is_others_link(path))
         return INVALID_HANDLE_VALUE;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -46,11 +46,12 @@ HANDLE open_picture(std::string_view name)
 
 }  // namespace
 
-bool read_picture(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
+bool read_picture(const WorkFolder& at, std::string_view name, std::size_t most, std::string& bytes,
+                  PictureReaders& readers)
 {
     // Each piece takes its folder's access list, as the page does.
     readers = all_readers();
-    HANDLE file = open_picture(name);
+    HANDLE file = open_picture(at, name);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bool read = read_all(file, most, bytes);
@@ -58,9 +59,9 @@ bool read_picture(std::string_view name, std::size_t most, std::string& bytes, P
     return read;
 }
 
-bool read_picture_start(std::string_view name, std::size_t most, std::string& bytes)
+bool read_picture_start(const WorkFolder& at, std::string_view name, std::size_t most, std::string& bytes)
 {
-    HANDLE file = open_picture(name);
+    HANDLE file = open_picture(at, name);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bytes.resize(most);
@@ -71,8 +72,9 @@ bool read_picture_start(std::string_view name, std::size_t most, std::string& by
     return read;
 }
 
-bool read_picture_head(std::string_view name, std::size_t most, std::string& bytes, PictureReaders& readers)
+bool read_picture_head(const WorkFolder& at, std::string_view name, std::size_t most, std::string& bytes,
+                       PictureReaders& readers)
 {
     readers = all_readers();
-    return read_picture_start(name, most, bytes);
+    return read_picture_start(at, name, most, bytes);
 }

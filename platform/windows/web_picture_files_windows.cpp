@@ -60,10 +60,10 @@ bool is_file_there(const std::wstring& path)
 
 }  // namespace
 
-bool open_web_picture_folder(WebPictureFolder& folder, const char* name)
+bool open_web_picture_folder(WebPictureFolder& folder, const WorkFolder& at, const char* name)
 {
     guard_held_page();
-    const std::wstring path = wide(name);
+    const std::wstring path = wide(at.path + name);
     if (is_others_link(path))
         return false;
     if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
@@ -78,7 +78,7 @@ bool open_web_picture_folder(WebPictureFolder& folder, const char* name)
         CloseHandle(opened);
     if (!own)
         return false;
-    folder.path = std::string(name) + "\\";
+    folder.path = at.path + name + "\\";
     // Who else may write there is its access list's business, which is not
     // read: every thumbnail is checked as in a shared folder.
     folder.shared = true;

@@ -1,0 +1,30 @@
+#include "platform/work_folder.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/posix/link_chain.h"
+
+bool open_work_folder(const WorkFolder& parent, std::string_view name, WorkFolder& child)
+{
+    WalkedPath walked;
+    Walk walk = walk_own_links(parent, std::string(name).c_str(), walked);
+    if (walk == Walk::refused)
+        return false;
+    int fd = walk == Walk::found
+                 ? openat(walked.folder, walked.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                 : -1;
+    close(walked.folder);
+    if (fd < 0)
+        return false;
+    child.folder.handle = fd;
+    child.path = parent.path + std::string(name) + "/";
+    return true;
+}
+
+void close_work_folder(WorkFolder& folder)
+{
+    if (folder.folder.handle >= 0)
+        close(static_cast<int>(folder.folder.handle));
+    folder.folder.handle = -1;
+}

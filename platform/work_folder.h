@@ -1,0 +1,34 @@
+// The folder that a run's file operations work in: the folder the run was
+// started in, or an album below it. Every call that names a file of the
+// gallery is given one, so that threads of one run can make many folders
+// at once without changing the current folder. Calling sequence:
+// open_work_folder, the calls that work in it, close_work_folder; the
+// current folder needs neither.
+#ifndef KORVEL_PLATFORM_WORK_FOLDER_H
+#define KORVEL_PLATFORM_WORK_FOLDER_H
+
+#include <string>
+#include <string_view>
+
+#include "platform/platform_file.h"
+
+struct WorkFolder {
+    PlatformFile folder;  // POSIX: the folder, open; closed (-1): the current folder. Unused on Windows
+    std::string path;     // from the current folder: "" for it, else ending in a separator
+};
+
+// The current folder, as the folder a run works in.
+inline WorkFolder current_work_folder()
+{
+    return WorkFolder();
+}
+
+// Opens the folder name of parent as child, reached through the links of
+// the running user's own (or root's) only, as a picture is. Fails when
+// name is another user's link, is no folder, or cannot be opened.
+bool open_work_folder(const WorkFolder& parent, std::string_view name, WorkFolder& child);
+
+// Closes a folder opened by open_work_folder; the current folder stays.
+void close_work_folder(WorkFolder& folder);
+
+#endif
