@@ -40,10 +40,26 @@ void write_default_header(PageSink& page, std::string_view folder_name, bool web
     put_text(page, "</h1>\n");
 }
 
+namespace {
+// The credit values are the builder's own HTML, written as they stand.
+constexpr std::string_view kCreditFooter =
+    "<p><i>This page was made with Korvel by "
+    "<a href='http://" KORVEL_CREDIT_HOST "/Korvel/index.html'>" KORVEL_CREDIT_MAKER "</a> " KORVEL_CREDIT_TOWN
+    "</i>\n</body></html>";
+}  // namespace
+
 void write_credit_footer(PageSink& page)
 {
-    // The credit values are the builder's own HTML, written as they stand.
-    put_text(page, "<p><i>This page was made with Korvel by ");
-    put_text(page, "<a href='http://" KORVEL_CREDIT_HOST "/Korvel/index.html'>" KORVEL_CREDIT_MAKER
-                   "</a> " KORVEL_CREDIT_TOWN "</i>\n</body></html>");
+    put_text(page, kCreditFooter);
+}
+
+bool ends_with_credit_footer(std::string_view page_end)
+{
+    std::string end;
+    end.reserve(page_end.size());
+    for (char c : page_end)
+        if (c != '\r')
+            end += c;
+    return end.size() >= kCreditFooter.size() &&
+           end.compare(end.size() - kCreditFooter.size(), std::string::npos, kCreditFooter) == 0;
 }

@@ -21,4 +21,9 @@ void write_default_header(PageSink& page, std::string_view folder_name, bool web
                           std::uint64_t pictures = 0);
 void write_credit_footer(PageSink& page);
 
+// True when the last bytes of a page end as every page korvel writes ends,
+// with its credit footer (line ends as CR LF or LF): a page korvel made,
+// not one of the user's own.
+bool ends_with_credit_footer(std::string_view page_end);
+
 #endif

@@ -4,10 +4,7 @@
 
 #include "platform/local_time.h"
 
-namespace {
-
-// The time a picture's section shows, or none.
-WallTime shown_time(const ImageFile& image, const PictureFacts* facts)
+WallTime shown_time_of(const ImageFile& image, const PictureFacts* facts)
 {
     if (facts && is_sound_wall_time(facts->taken))
         return facts->taken;
@@ -26,13 +23,11 @@ WallTime shown_time(const ImageFile& image, const PictureFacts* facts)
     return time;
 }
 
-}  // namespace
-
 std::vector<std::size_t> date_order(const ImageList& images, const std::vector<PictureFacts>& facts, bool taken)
 {
     std::vector<WallTime> times(images.files.size());
     for (std::size_t i = 0; i < times.size(); ++i)
-        times[i] = shown_time(images.files[i], taken && i < facts.size() ? &facts[i] : nullptr);
+        times[i] = shown_time_of(images.files[i], taken && i < facts.size() ? &facts[i] : nullptr);
     std::vector<std::size_t> order(images.files.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;

@@ -9,6 +9,11 @@
 #include "pagewriter/image_listing.h"
 #include "picture_facts/picture_facts.h"
 
+// The time a picture's section shows: when it was taken, where facts
+// (null: none) hold a sound time, else its file's last change in local
+// time; not known when the system cannot show that.
+WallTime shown_time_of(const ImageFile& image, const PictureFacts* facts);
+
 // The pictures' indices, oldest first by the time each shows: when it was
 // taken (taken, where its facts, one for each picture, have a sound one),
 // else its file's last change in local time. Pictures of the same time

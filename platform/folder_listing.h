@@ -39,6 +39,9 @@ struct ListedFile {
     // (keeps_change_times); there the stamp cannot tell it from a file
     // copied over it with its time kept. False on Windows.
     bool change_time_is_write_time = false;
+    // A folder, or a link of the running user's own (or root's) to one
+    // (POSIX); on Windows a folder or a link to one, as the listing shows it.
+    bool is_folder = false;
     // The fields are in this order so that an entry takes 56 bytes: a
     // million pictures' listing is most of a plain run's memory.
 };

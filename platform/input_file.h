@@ -6,6 +6,7 @@
 #define KORVEL_PLATFORM_INPUT_FILE_H
 
 #include <cstddef>
+#include <string>
 
 #include "platform/platform_file.h"
 #include "platform/work_folder.h"
@@ -22,6 +23,10 @@ OpenResult open_input_file(PlatformFile& file, const WorkFolder& at, const char*
 // Reads up to capacity bytes into buffer and sets got; got is 0 at the end of
 // the file. Fails (false) on a read error.
 bool read_input_file(PlatformFile& file, char* buffer, std::size_t capacity, std::size_t& got);
+
+// Reads the last most bytes of the file (all of it when it is shorter)
+// into bytes, from wherever reading stands. Fails on a read error.
+bool read_input_end(PlatformFile& file, std::size_t most, std::string& bytes);
 
 // Closes a file opened by open_input_file; nothing of the file can be lost
 // by then, so the result is not reported.

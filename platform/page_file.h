@@ -28,6 +28,9 @@ struct PageFile {
     PlatformFile folder;    // POSIX: the page's folder, open, as its links lead; unused on Windows
     std::string target;     // the page where its links lead: its name in folder (POSIX), its path (Windows)
     std::string temporary;  // the temporary file, likewise; empty when there is none
+    // The run's last page: once it is in place the run has done its work,
+    // and no stop may say otherwise. A page of a tree's album is not.
+    bool ends_run = true;
 };
 
 // Creates the temporary file for the page name of the folder at, named
@@ -54,6 +57,12 @@ bool commit_page(PageFile& page);
 
 // Removes the temporary file and closes it; the old page stays as it was.
 void abandon_page(PageFile& page);
+
+// True when the temporary file, written and flushed (flush_sink), holds the
+// same bytes as the page it would replace: the old page can then stay as
+// it is, its time included. False when there is no old page, or either
+// cannot be read.
+bool same_as_old_page(const PageFile& page);
 
 // The names in a listing of the page's folder that may be temporary pages
 // of any page, and so leftovers of killed runs. Taken before the listing is thinned

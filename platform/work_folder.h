@@ -15,6 +15,8 @@
 struct WorkFolder {
     PlatformFile folder;  // POSIX: the folder, open; closed (-1): the current folder. Unused on Windows
     std::string path;     // from the current folder: "" for it, else ending in a separator
+    std::string
+        identity;  // the same for every way to one folder (its device and inode, say); set by open_work_folder
 };
 
 // The current folder, as the folder a run works in.
@@ -25,8 +27,14 @@ inline WorkFolder current_work_folder()
 
 // Opens the folder name of parent as child, reached through the links of
 // the running user's own (or root's) only, as a picture is. Fails when
-// name is another user's link, is no folder, or cannot be opened.
+// name is another user's link, is no folder, is not the running user's own
+// or root's (korvel never writes into another user's folder), or cannot be
+// opened.
 bool open_work_folder(const WorkFolder& parent, std::string_view name, WorkFolder& child);
+
+// Sets folder.identity, for a folder not opened by open_work_folder (the
+// current folder). Fails when the system cannot tell it.
+bool identify_work_folder(WorkFolder& folder);
 
 // Closes a folder opened by open_work_folder; the current folder stays.
 void close_work_folder(WorkFolder& folder);

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "pagewriter/album_table.h"
 #include "pagewriter/page_sink.h"
 #include "platform/input_file.h"
 #include "platform/page_file.h"
@@ -24,6 +26,15 @@ struct GalleryRun {
     std::string marker_rest;        // what followed the marker tag's ">"
     std::string folder_name;        // last component of the folder's path
     std::uint64_t picture_count = 0;
+    // Where a folder without a template of its own looks for one, nearest
+    // first: in a tree of albums, its ancestors.
+    std::vector<const WorkFolder*> template_folders;
+    // A page of a tree of albums (ALBUMS): the names from the top down to
+    // this folder, its albums' cells, and its own for its parent's page.
+    bool in_tree = false;
+    std::vector<std::string> trail;
+    std::vector<AlbumCell> albums;
+    AlbumCell cell;
 };
 
 // The whole run. Arguments and environment are ignored. Returns the exit

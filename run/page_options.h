@@ -12,15 +12,16 @@ struct PageOptions {
     bool show_extension = true;  // false: the shown name loses its last 4 characters
     bool show_name = true;
     bool show_file_size = true;
-    bool show_rule = true;                        // false: sections end with <br> instead of <hr>
-    bool show_details = true;                     // false: date, time and size go too
-    bool eager_pictures = true;                   // false: LAZY, each picture loads only as it nears the view
-    bool full_size_thumbnails = true;             // false: THUMBS, the table shows small thumbnails
-    bool full_size_sections = true;               // false: VIEWS, the sections show web-size views
-    bool show_captions = false;                   // CAPTIONS: each picture's title and caption, as its alt too
-    bool show_time_taken = false;                 // TAKEN: the date and time are when it was taken
-    bool show_camera = false;                     // CAMERA: a line with the camera and exposure
-    bool order_by_date = false;                   // BYDATE: oldest first by the date and time shown
+    bool show_rule = true;             // false: sections end with <br> instead of <hr>
+    bool show_details = true;          // false: date, time and size go too
+    bool eager_pictures = true;        // false: LAZY, each picture loads only as it nears the view
+    bool full_size_thumbnails = true;  // false: THUMBS, the table shows small thumbnails
+    bool full_size_sections = true;    // false: VIEWS, the sections show web-size views
+    bool show_captions = false;        // CAPTIONS: each picture's title and caption, as its alt too
+    bool show_time_taken = false;      // TAKEN: the date and time are when it was taken
+    bool show_camera = false;          // CAMERA: a line with the camera and exposure
+    bool order_by_date = false;        // BYDATE: oldest first by the date and time shown
+    bool albums = false;               // ALBUMS: a page for each folder of the tree below, and their table
     std::string table_attributes = "border='0'";  // written raw into <table ...>
 };
 

@@ -41,6 +41,8 @@ void apply_option(std::string_view token, PageOptions& options)
         options.show_camera = true;
     if (token == "BYDATE")
         options.order_by_date = true;
+    if (token == "ALBUMS")
+        options.albums = true;
     if (left_text(token, 6) == "BORDER")
         options.table_attributes = std::string(token);
 }

@@ -133,6 +133,7 @@ void look_up_slices(Lookup& lookup)
             files[i].modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
             files[i].modified_nanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
             files[i].stamp = way != 0 ? mixed_into_stamp(stamp_of(st), way) : stamp_of(st);
+            files[i].is_folder = S_ISDIR(st.st_mode);
             files[i].change_time_is_write_time =
                 st.st_ctim.tv_sec == st.st_mtim.tv_sec && st.st_ctim.tv_nsec == st.st_mtim.tv_nsec;
         }

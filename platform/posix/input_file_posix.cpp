@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 
 #include "platform/posix/link_chain.h"
@@ -41,6 +42,31 @@ OpenResult open_input_file(PlatformFile& file, const WorkFolder& at, const char*
     }
     file.handle = fd;
     return OpenResult::opened;
+}
+
+bool read_input_end(PlatformFile& file, std::size_t most, std::string& bytes)
+{
+    struct stat st;
+    const int fd = static_cast<int>(file.handle);
+    if (fstat(fd, &st) != 0 || st.st_size < 0)
+        return false;
+    const std::size_t size = static_cast<std::size_t>(st.st_size);
+    const std::size_t from = size > most ? size - most : 0;
+    bytes.assign(size - from, '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = pread(fd, &bytes[got], bytes.size() - got, static_cast<off_t>(from + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0) {  // it shrank since
+            bytes.resize(got);
+            return true;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 bool read_input_file(PlatformFile& file, char* buffer, std::size_t capacity, std::size_t& got)

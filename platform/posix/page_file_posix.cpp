@@ -206,9 +206,12 @@ bool rename_page(PageFile& page)
     }
     release_held_page();
     page.temporary.clear();
-    // The new page is in place: the run has done its work, and a stop
-    // from now on must not say otherwise.
-    end_held_change_for_good();
+    // The new page is in place: when it is the run's last, the run has done
+    // its work, and a stop from now on must not say otherwise.
+    if (page.ends_run)
+        end_held_change_for_good();
+    else
+        end_held_change();
     return true;
 }
 

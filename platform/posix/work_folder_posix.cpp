@@ -1,6 +1,7 @@
 #include "platform/work_folder.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/posix/link_chain.h"
@@ -15,10 +16,25 @@ bool open_work_folder(const WorkFolder& parent, std::string_view name, WorkFolde
                  ? openat(walked.folder, walked.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
                  : -1;
     close(walked.folder);
+    struct stat st;
     if (fd < 0)
         return false;
+    if (fstat(fd, &st) != 0 || (st.st_uid != geteuid() && st.st_uid != 0)) {
+        close(fd);
+        return false;
+    }
+    child.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
     child.folder.handle = fd;
     child.path = parent.path + std::string(name) + "/";
+    return true;
+}
+
+bool identify_work_folder(WorkFolder& folder)
+{
+    struct stat st;
+    if (fstatat(folder_fd_of(folder), ".", &st, 0) != 0)
+        return false;
+    folder.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
     return true;
 }
 

@@ -38,3 +38,22 @@ bool read_input_file(PlatformFile& file, char* buffer, std::size_t capacity, std
     got = n;
     return true;
 }
+
+bool read_input_end(PlatformFile& file, std::size_t most, std::string& bytes)
+{
+    HANDLE handle = reinterpret_cast<HANDLE>(file.handle);
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle, &size) || size.QuadPart < 0)
+        return false;
+    const std::uint64_t whole = static_cast<std::uint64_t>(size.QuadPart);
+    const std::uint64_t from = whole > most ? whole - most : 0;
+    bytes.assign(static_cast<std::size_t>(whole - from), '\0');
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(from);
+    at.OffsetHigh = static_cast<DWORD>(from >> 32);
+    DWORD got = 0;
+    if (!bytes.empty() && !ReadFile(handle, &bytes[0], static_cast<DWORD>(bytes.size()), &got, &at))
+        return false;
+    bytes.resize(got);
+    return true;
+}

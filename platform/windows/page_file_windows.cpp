@@ -96,8 +96,9 @@ bool begin_page(PageFile& page, const WorkFolder& at, const char* name)
         // remove it through its own handle, READ_CONTROL and WRITE_DAC
         // give it the old page's protection.
         begin_held_change();
-        HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC,
-                                    FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle =
+            CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC,
+                        FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD error = GetLastError();
         if (handle != INVALID_HANDLE_VALUE) {
             page.file.handle = reinterpret_cast<std::intptr_t>(handle);
@@ -173,7 +174,10 @@ bool rename_page(PageFile& page)
         if (renamed) {
             release_held_page();
             page.temporary.clear();
-            end_held_change_for_good();
+            if (page.ends_run)
+                end_held_change_for_good();
+            else
+                end_held_change();
             return true;
         }
         end_held_change();

@@ -4,6 +4,29 @@
 
 #include "platform/windows/windows_files.h"
 
+namespace {
+
+// The folder at path, when it is the running user's own (or the
+// administrators' or the system's), with its identity: its volume and file
+// index.
+bool own_folder_identity(const std::wstring& path, std::string& identity)
+{
+    HANDLE opened = CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool own = is_own_file(opened) && GetFileInformationByHandle(opened, &information);
+    CloseHandle(opened);
+    if (own)
+        identity = std::to_string(information.dwVolumeSerialNumber) + ":" +
+                   std::to_string(information.nFileIndexHigh) + ":" + std::to_string(information.nFileIndexLow);
+    return own;
+}
+
+}  // namespace
+
 bool open_work_folder(const WorkFolder& parent, std::string_view name, WorkFolder& child)
 {
     const std::string path = parent.path + std::string(name);
@@ -11,11 +34,29 @@ bool open_work_folder(const WorkFolder& parent, std::string_view name, WorkFolde
     if (is_others_link(wide_path))
         return false;
     const DWORD attributes = GetFileAttributesW(wide_path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !own_folder_identity(wide_path, child.identity))
         return false;
     child.folder.handle = -1;
     child.path = path + "\\";
     return true;
+}
+
+bool identify_work_folder(WorkFolder& folder)
+{
+    HANDLE opened = CreateFileW(folder.path.empty() ? L"." : wide(folder.path).c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool known = GetFileInformationByHandle(opened, &information);
+    CloseHandle(opened);
+    if (known)
+        folder.identity = std::to_string(information.dwVolumeSerialNumber) + ":" +
+                          std::to_string(information.nFileIndexHigh) + ":" +
+                          std::to_string(information.nFileIndexLow);
+    return known;
 }
 
 void close_work_folder(WorkFolder& folder)

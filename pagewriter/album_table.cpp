@@ -1,0 +1,161 @@
+#include "pagewriter/album_table.h"
+
+#include "pagewriter/web_pieces.h"
+
+namespace {
+constexpr unsigned kRowWidth = 6;
+constexpr const char* kRowStart = "<tr align='center' valign='top'>\n";
+constexpr const char* kFlowingRowStart =
+    "<tr align='center' valign='top' style='display:flex;flex-wrap:wrap;justify-content:center'>\n";
+
+// The URL of a cover's piece of the kind (kKinds: the picture itself),
+// from the page that shows the album.
+void put_cover_url(PageSink& page, const AlbumCell& album, std::size_t kind)
+{
+    put_url(page, album.name);
+    put_text(page, "/");
+    for (const std::string& folder : album.cover_folders) {
+        put_url(page, folder);
+        put_text(page, "/");
+    }
+    if (kind < kKinds) {
+        put_text(page, kPieceKinds[kind].folder);
+        put_text(page, "/");
+    }
+    put_url(page, album.cover);
+    if (kind < kKinds && kPieceKinds[kind].webp)
+        put_text(page, ".webp");
+}
+
+bool has_cover_piece(const AlbumCell& album, std::size_t kind)
+{
+    return (album.cover_pieces >> kind & 1u) != 0;
+}
+
+void put_cover_srcset(PageSink& page, const AlbumCell& album, bool webp)
+{
+    put_text(page, "srcset='");
+    put_cover_url(page, album, webp ? kSmallThumbnailsWebp : kSmallThumbnails);
+    put_text(page, " 1x, ");
+    put_cover_url(page, album, webp ? kThumbnailsWebp : kThumbnails);
+    put_text(page, " 2x'");
+}
+
+// The cover, as the thumbnail table shows a picture: its thumbnails where
+// they are in place, else the picture scaled by the browser.
+void put_cover(PageSink& page, const PageOptions& options, const AlbumCell& album)
+{
+    const bool thumbnail = has_cover_piece(album, kThumbnails);
+    const bool small = thumbnail && has_cover_piece(album, kSmallThumbnails);
+    const bool webp =
+        small && has_cover_piece(album, kThumbnailsWebp) && has_cover_piece(album, kSmallThumbnailsWebp);
+    if (webp) {
+        put_text(page, "<picture><source type='image/webp' ");
+        put_cover_srcset(page, album, true);
+        put_text(page, ">");
+    }
+    put_text(page, "<img src='");
+    put_cover_url(page, album, small ? kSmallThumbnails : thumbnail ? kThumbnails : kKinds);
+    put_text(page, "'");
+    if (small) {
+        put_text(page, " ");
+        put_cover_srcset(page, album, false);
+    }
+    put_text(page, " alt='' border='0' width='60'");
+    if (thumbnail && album.cover_width > 0 && album.cover_height > 0) {
+        const std::uint64_t height =
+            (std::uint64_t{album.cover_height} * 60 + album.cover_width / 2) / album.cover_width;
+        put_text(page, " height='");
+        put_number(page, height > 0 ? height : 1);
+        put_text(page, "'");
+    }
+    put_text(page, options.eager_pictures ? ">" : " loading='lazy'>");
+    if (webp)
+        put_text(page, "</picture>");
+}
+
+}  // namespace
+
+std::string day_text_of(WallKey moment)
+{
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::uint64_t day = moment / 1000000 % 100;
+    const std::uint64_t month = moment / 100000000 % 100;
+    const std::uint64_t year = moment / 10000000000;
+    if (month < 1 || month > 12)
+        return std::string();
+    std::string text;
+    text += static_cast<char>('0' + day / 10);
+    text += static_cast<char>('0' + day % 10);
+    text += '.';
+    text += kMonths[month - 1];
+    text += '.';
+    text += std::to_string(year);
+    return text;
+}
+
+void write_way_back(PageSink& page, const PageOptions& options, const std::vector<std::string>& trail)
+{
+    if (trail.size() < 2)
+        return;
+    put_text(page, is_web_page(options) ? "<p style='overflow-wrap:anywhere'>" : "<p>");
+    for (std::size_t i = 0; i < trail.size(); ++i) {
+        if (i > 0)
+            put_text(page, " / ");
+        if (i + 1 == trail.size()) {
+            put_html(page, trail[i]);
+            break;
+        }
+        put_text(page, "<a href='");
+        for (std::size_t up = i + 1; up < trail.size(); ++up)
+            put_text(page, "../");
+        put_text(page, "index.html'>");
+        put_html(page, trail[i]);
+        put_text(page, "</a>");
+    }
+    put_text(page, "</p>\n");
+}
+
+void write_album_table(PageSink& page, const PageOptions& options, const std::vector<AlbumCell>& albums)
+{
+    if (albums.empty())
+        return;
+    const bool web = is_web_page(options);
+    put_text(page, "<table ");
+    put_text(page, options.table_attributes);
+    put_text(page, " width='100%'");
+    put_text(page, web ? " style='display:block'><tbody style='display:block'>\n" : ">\n");
+    put_text(page, web ? kFlowingRowStart : kRowStart);
+    unsigned column = 0;
+    for (const AlbumCell& album : albums) {
+        if (++column > kRowWidth && !web) {
+            put_text(page, "</tr>\n");
+            put_text(page, kRowStart);
+            column = 1;
+        }
+        put_text(page, web ? "<td style='width:10em;overflow-wrap:anywhere'><a href='" : "<td><a href='");
+        put_url(page, album.name);
+        put_text(page, "/index.html'>");
+        if (!album.cover.empty()) {
+            put_cover(page, options, album);
+            put_text(page, "<br>");
+        }
+        put_html(page, album.name);
+        put_text(page, "</a><br>");
+        put_number(page, album.pictures);
+        put_text(page, album.pictures == 1 ? " picture" : " pictures");
+        const std::string first = day_text_of(album.first);
+        const std::string last = day_text_of(album.last);
+        if (options.show_date && !first.empty()) {
+            put_text(page, "<br>");
+            put_text(page, first);
+            if (last != first) {
+                put_text(page, " &ndash; ");
+                put_text(page, last);
+            }
+        }
+        put_text(page, "</td>\n");
+    }
+    put_text(page, web ? "</tr></tbody></table>\n" : "</tr></table>\n");
+}
