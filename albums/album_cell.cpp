@@ -47,7 +47,16 @@ AlbumCell album_cell_of(const std::string& name, const PageOptions& options, con
         take_moments(cell, album.first, album.last);
     }
     if (!shown.files.empty()) {
-        const ImageFile& cover = shown.files.front();
+        // The picture its photographer rated highest, the first of those;
+        // else the first.
+        std::size_t chosen = 0;
+        int best = 0;
+        for (std::size_t i = 0; facts && i < shown.files.size() && i < facts->size(); ++i)
+            if ((*facts)[i].rating > best) {
+                best = (*facts)[i].rating;
+                chosen = i;
+            }
+        const ImageFile& cover = shown.files[chosen];
         cell.cover = std::string(cover.name);
         cell.cover_pieces = cover.pieces;
         cell.cover_width = cover.shown_width;

@@ -18,8 +18,9 @@ WallKey shown_moment_of(const PageOptions& options, const ImageFile& image, cons
 
 // The cell of the folder name for its parent's page, from its pictures
 // as its page shows them (in its order, with their facts, or null) and
-// its albums' cells, in the order its page shows them. Its cover is its
-// first picture, else its first album's cover.
+// its albums' cells, in the order its page shows them. Its cover is the
+// picture rated highest (the first of those), else its first picture,
+// else its first album's cover.
 AlbumCell album_cell_of(const std::string& name, const PageOptions& options, const ImageList& shown,
                         const std::vector<PictureFacts>* facts, const std::vector<AlbumCell>& albums);
 

@@ -10,19 +10,19 @@ constexpr const char* kFlowingRowStart =
 
 // The URL of a cover's piece of the kind (kKinds: the picture itself),
 // from the page that shows the album.
-void put_cover_url(PageSink& page, const AlbumCell& album, std::size_t kind)
+void put_cover_url(PageSink& page, const AlbumCell& album, std::size_t kind, bool in_srcset = false)
 {
-    put_url(page, album.name);
+    put_url(page, album.name, in_srcset);
     put_text(page, "/");
     for (const std::string& folder : album.cover_folders) {
-        put_url(page, folder);
+        put_url(page, folder, in_srcset);
         put_text(page, "/");
     }
     if (kind < kKinds) {
         put_text(page, kPieceKinds[kind].folder);
         put_text(page, "/");
     }
-    put_url(page, album.cover);
+    put_url(page, album.cover, in_srcset);
     if (kind < kKinds && kPieceKinds[kind].webp)
         put_text(page, ".webp");
 }
@@ -35,9 +35,9 @@ bool has_cover_piece(const AlbumCell& album, std::size_t kind)
 void put_cover_srcset(PageSink& page, const AlbumCell& album, bool webp)
 {
     put_text(page, "srcset='");
-    put_cover_url(page, album, webp ? kSmallThumbnailsWebp : kSmallThumbnails);
+    put_cover_url(page, album, webp ? kSmallThumbnailsWebp : kSmallThumbnails, true);
     put_text(page, " 1x, ");
-    put_cover_url(page, album, webp ? kThumbnailsWebp : kThumbnails);
+    put_cover_url(page, album, webp ? kThumbnailsWebp : kThumbnails, true);
     put_text(page, " 2x'");
 }
 

@@ -50,11 +50,11 @@ void put_view_srcset(PageSink& page, const ImageFile& image, const SectionPictur
                      std::uint64_t drawn_width)
 {
     put_text(page, "srcset='");
-    put_piece_url(page, image, webp ? webp_kind_of(p.small) : p.small);
+    put_piece_url(page, image, webp ? webp_kind_of(p.small) : p.small, true);
     put_text(page, " ");
     put_number(page, p.small_width);
     put_text(page, "w, ");
-    put_piece_url(page, image, p.large < kKinds && webp ? webp_kind_of(p.large) : p.large);
+    put_piece_url(page, image, p.large < kKinds && webp ? webp_kind_of(p.large) : p.large, true);
     put_text(page, " ");
     put_number(page, p.large_width);
     put_text(page, "w' sizes='(max-width:");
@@ -77,7 +77,7 @@ void put_section_picture(PageSink& page, const PageOptions& options, const Image
             put_view_srcset(page, image, p, true, drawn_width);
         } else {
             put_text(page, "srcset='");
-            put_piece_url(page, image, kViewsWebp);
+            put_piece_url(page, image, kViewsWebp, true);
             put_text(page, "'");
         }
         put_text(page, ">");

@@ -44,8 +44,8 @@ void put_html(PageSink& sink, std::string_view text)
     flush_when_full(sink);
 }
 
-void put_url(PageSink& sink, std::string_view name)
+void put_url(PageSink& sink, std::string_view name, bool in_srcset)
 {
-    append_url_escaped(sink.pending, name);
+    append_url_escaped(sink.pending, name, in_srcset);
     flush_when_full(sink);
 }

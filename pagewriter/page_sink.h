@@ -23,8 +23,9 @@ void put_text(PageSink& sink, std::string_view text);
 void put_number(PageSink& sink, std::uint64_t number);
 // A name as HTML text, with & < > ' " as entities.
 void put_html(PageSink& sink, std::string_view text);
-// A file name as the URL of an img src, escaped for the URL and for HTML.
-void put_url(PageSink& sink, std::string_view name);
+// A file name as the URL of an img src (or, in_srcset, of a srcset),
+// escaped for the URL and for HTML.
+void put_url(PageSink& sink, std::string_view name, bool in_srcset = false);
 
 // Hands everything pending to the file. Fails when this or any earlier
 // write failed. Without a file it does nothing and succeeds.

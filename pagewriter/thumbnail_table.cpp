@@ -13,9 +13,9 @@ constexpr const char* kFlowingRowStart =
 void put_thumbnail_srcset(PageSink& page, const ImageFile& image, bool webp)
 {
     put_text(page, "srcset='");
-    put_piece_url(page, image, webp ? kSmallThumbnailsWebp : kSmallThumbnails);
+    put_piece_url(page, image, webp ? kSmallThumbnailsWebp : kSmallThumbnails, true);
     put_text(page, " 1x, ");
-    put_piece_url(page, image, webp ? kThumbnailsWebp : kThumbnails);
+    put_piece_url(page, image, webp ? kThumbnailsWebp : kThumbnails, true);
     put_text(page, " 2x'");
 }
 

@@ -2,13 +2,13 @@
 
 #include <cstdint>
 
-void put_piece_url(PageSink& page, const ImageFile& image, std::size_t kind)
+void put_piece_url(PageSink& page, const ImageFile& image, std::size_t kind, bool in_srcset)
 {
     if (kind < kKinds) {
         put_text(page, kPieceKinds[kind].folder);
         put_text(page, "/");
     }
-    put_url(page, image.name);
+    put_url(page, image.name, in_srcset);
     if (kind < kKinds && kPieceKinds[kind].webp)
         put_text(page, ".webp");
 }

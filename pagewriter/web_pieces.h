@@ -79,8 +79,8 @@ inline std::string piece_name(std::size_t kind, std::string_view picture)
 
 // Writes the URL of a picture's piece of the kind, as an img src or
 // srcset takes it: its folder, then its name as a URL; or, for kind
-// kKinds, the picture itself.
-void put_piece_url(PageSink& page, const ImageFile& image, std::size_t kind);
+// kKinds, the picture itself; escaped as a srcset needs it when in_srcset.
+void put_piece_url(PageSink& page, const ImageFile& image, std::size_t kind, bool in_srcset = false);
 
 // The size of a picture's view with the long side given, for a picture
 // shown width by height: its long side long_side, its short side in

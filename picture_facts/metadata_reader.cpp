@@ -217,6 +217,7 @@ void read_facts_from(const Exiv2::Image& image, bool xmp_is_current, PictureFact
     facts.taken = first_sound_time(times, 3);
 
     facts.camera = camera_of(exif, make, model);
+    facts.rating = rating_of_text(xmp_text(xmp, "Xmp.xmp.Rating"));
 }
 
 }  // namespace

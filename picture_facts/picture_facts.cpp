@@ -7,7 +7,8 @@
 namespace {
 
 // 2: a time may be a date alone, and times are read as exiftool reads them.
-constexpr char kVersion = 2;
+// 3: the rating.
+constexpr char kVersion = 3;
 // No text the reader keeps is longer (caption_text.h cuts them shorter).
 constexpr std::uint32_t kMostTextBytes = 1u << 16;
 
@@ -117,6 +118,21 @@ std::uint64_t page_bytes_of(const PictureFacts& facts)
     return 6 * (3 * (facts.title.size() + facts.caption.size()) + facts.camera.size()) + 256;
 }
 
+int rating_of_text(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    if (text.empty() || text[0] < '1' || text[0] > '5')
+        return 0;
+    // Whole stars only: "4.0" is 4, "4.5" no rating that a tool writes.
+    for (std::size_t i = 1; i < text.size(); ++i)
+        if (!(i == 1 && text[i] == '.') && text[i] != '0')
+            return 0;
+    return text[0] - '0';
+}
+
 std::string facts_bytes(const PictureFacts& facts)
 {
     std::string out(1, kVersion);
@@ -130,20 +146,23 @@ std::string facts_bytes(const PictureFacts& facts)
         append_number(out, text->size(), 4);
         out += *text;
     }
+    append_number(out, static_cast<std::uint64_t>(facts.rating), 1);
     return out;
 }
 
 bool read_facts(std::string_view bytes, PictureFacts& facts)
 {
     facts = PictureFacts();
-    std::uint64_t version = 0, known = 0, year = 0, nanoseconds = 0;
+    std::uint64_t version = 0, known = 0, year = 0, nanoseconds = 0, rating = 0;
     std::uint64_t fields[5] = {};
     bool read = take_number(bytes, 1, version) && version == kVersion && take_number(bytes, 1, known) &&
                 known <= 2 && take_number(bytes, 2, year);
     for (std::uint64_t& field : fields)
         read = read && take_number(bytes, 1, field);
     read = read && take_number(bytes, 4, nanoseconds) && take_text(bytes, facts.title) &&
-           take_text(bytes, facts.caption) && take_text(bytes, facts.camera) && bytes.empty();
+           take_text(bytes, facts.caption) && take_text(bytes, facts.camera) && take_number(bytes, 1, rating) &&
+           rating <= 5 && bytes.empty();
+    facts.rating = static_cast<int>(rating);
     WallTime& t = facts.taken;
     t.known = known != 0;
     t.date_only = known == 2;

@@ -24,6 +24,7 @@ struct PictureFacts {
     std::string caption;
     WallTime taken;
     std::string camera;  // "model, lens, 1/250 s, f/2.8, ISO 100, 50 mm", each where known
+    int rating = 0;      // the photographer's stars (XMP's xmp:Rating), 1 to 5; 0: none, or rejected
 };
 
 // -1, 0 or 1 as a is earlier than, the same as, or later than b.
@@ -46,6 +47,10 @@ bool read_wall_time(const std::string& text, const std::string& sub_seconds, Wal
 // The most bytes the facts may take in a page: each text escaped (at most
 // six bytes for each of its own) in each place it stands, with its markup.
 std::uint64_t page_bytes_of(const PictureFacts& facts);
+
+// The stars of an xmp:Rating text ("4", "4.0"): 1 to 5, else 0 (none,
+// "0", a rejected picture's "-1", or anything else).
+int rating_of_text(std::string_view text);
 
 // The facts as bytes, and back. read_facts fails, leaving facts empty, on
 // bytes that are not whole facts of facts_bytes' making.

@@ -28,16 +28,15 @@ struct Way {
 // How much of a page's end tells whose it is.
 constexpr std::size_t kPageEndBytes = 4096;
 
-// True when the folder holds a page korvel did not make, or one it cannot
-// tell: that page is the user's own, and stays as it is.
+// True when the folder holds a page korvel did not make, or one whose end
+// it cannot read to tell: that page is the user's own, and stays as it
+// is. (Something there that is no page, or cannot be opened, is for
+// making the page to fail on.)
 bool holds_users_page(const WorkFolder& at)
 {
     PlatformFile file;
-    const OpenResult opened = open_input_file(file, at, kPageName);
-    if (opened == OpenResult::missing)
+    if (open_input_file(file, at, kPageName) != OpenResult::opened)
         return false;
-    if (opened != OpenResult::opened)
-        return true;
     std::string end;
     const bool read = read_input_end(file, kPageEndBytes, end);
     close_input_file(file);

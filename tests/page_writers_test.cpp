@@ -253,34 +253,34 @@ TEST_F(Writers, APageForTheWebAndThePlainPageBeside)
         {1 << kThumbnails | 1 << kThumbnailsWebp, 3200,  // no small one: no srcset, no WebP
          "<a href='#1'><img src='korvel-thumbs/a b.jpg' alt='a b' border='0' width='60' height='45'></a>", nullptr},
         {1 << kThumbnails | 1 << kSmallThumbnails | 1 << kThumbnailsWebp, 3200,  // WebP of one size only: none
-         "<a href='#1'><img src='korvel-thumbs-60/a b.jpg' srcset='korvel-thumbs-60/a b.jpg 1x, "
-         "korvel-thumbs/a b.jpg 2x' alt='a b' border='0' width='60' height='45'></a>",
+         "<a href='#1'><img src='korvel-thumbs-60/a b.jpg' srcset='korvel-thumbs-60/a%20b.jpg 1x, "
+         "korvel-thumbs/a%20b.jpg 2x' alt='a b' border='0' width='60' height='45'></a>",
          nullptr},
         {all_thumbnails, 3200,
-         "<a href='#1'><picture><source type='image/webp' srcset='korvel-thumbs-60-webp/a b.jpg.webp 1x, "
-         "korvel-thumbs-webp/a b.jpg.webp 2x'><img src='korvel-thumbs-60/a b.jpg' srcset='korvel-thumbs-60/"
-         "a b.jpg 1x, korvel-thumbs/a b.jpg 2x' alt='a b' border='0' width='60' height='45'></picture></a>",
+         "<a href='#1'><picture><source type='image/webp' srcset='korvel-thumbs-60-webp/a%20b.jpg.webp 1x, "
+         "korvel-thumbs-webp/a%20b.jpg.webp 2x'><img src='korvel-thumbs-60/a b.jpg' srcset='korvel-thumbs-60/"
+         "a%20b.jpg 1x, korvel-thumbs/a%20b.jpg 2x' alt='a b' border='0' width='60' height='45'></picture></a>",
          nullptr},
         {1 << kViews, 3200,
          nullptr, "<img src='korvel-views/a b.jpg' alt='a b' border='1' align='top absmiddle' width='800' "
                   "height='600' style='max-width:100%;height:auto'></a>"},
         {1 << kSmallViews | 1 << kSmallViewsWebp, 1200,  // the picture itself as the large one: no WebP
-         nullptr, "<img src='korvel-views-800/a b.jpg' srcset='korvel-views-800/a b.jpg 800w, a b.jpg 1200w' "
+         nullptr, "<img src='korvel-views-800/a b.jpg' srcset='korvel-views-800/a%20b.jpg 800w, a%20b.jpg 1200w' "
                   "sizes='(max-width:600px) 100vw, 600px' alt='a b' border='1' align='top absmiddle' width='600' "
                   "height='450' style='max-width:100%;height:auto'></a>"},
         {1 << kViews | 1 << kViewsWebp, 3200,
-         nullptr, "<picture><source type='image/webp' srcset='korvel-views-webp/a b.jpg.webp'><img "
+         nullptr, "<picture><source type='image/webp' srcset='korvel-views-webp/a%20b.jpg.webp'><img "
                   "src='korvel-views/a b.jpg' alt='a b' border='1' align='top absmiddle' width='800' "
                   "height='600' style='max-width:100%;height:auto'></picture></a>"},
         {1 << kViews | 1 << kSmallViews | 1 << kViewsWebp, 3200,  // the small WebP not made: no WebP
-         nullptr, "<a href='#1'><img src='korvel-views-800/a b.jpg' srcset='korvel-views-800/a b.jpg 800w, "
-                  "korvel-views/a b.jpg 1600w' sizes='(max-width:800px) 100vw, 800px' alt='a b' border='1' "
+         nullptr, "<a href='#1'><img src='korvel-views-800/a b.jpg' srcset='korvel-views-800/a%20b.jpg 800w, "
+                  "korvel-views/a%20b.jpg 1600w' sizes='(max-width:800px) 100vw, 800px' alt='a b' border='1' "
                   "align='top absmiddle' width='800' height='600' style='max-width:100%;height:auto'></a>"},
         {all_views, 3200,
-         nullptr, "<picture><source type='image/webp' srcset='korvel-views-800-webp/a b.jpg.webp 800w, "
-                  "korvel-views-webp/a b.jpg.webp 1600w' sizes='(max-width:800px) 100vw, 800px'><img "
-                  "src='korvel-views-800/a b.jpg' srcset='korvel-views-800/a b.jpg 800w, korvel-views/"
-                  "a b.jpg 1600w' sizes='(max-width:800px) 100vw, 800px' alt='a b' border='1' align='top "
+         nullptr, "<picture><source type='image/webp' srcset='korvel-views-800-webp/a%20b.jpg.webp 800w, "
+                  "korvel-views-webp/a%20b.jpg.webp 1600w' sizes='(max-width:800px) 100vw, 800px'><img "
+                  "src='korvel-views-800/a b.jpg' srcset='korvel-views-800/a%20b.jpg 800w, korvel-views/"
+                  "a%20b.jpg 1600w' sizes='(max-width:800px) 100vw, 800px' alt='a b' border='1' align='top "
                   "absmiddle' width='800' height='600' style='max-width:100%;height:auto'></picture></a>"},
     };
     PageOptions options;

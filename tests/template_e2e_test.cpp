@@ -209,9 +209,9 @@ TEST(TemplatePage, ViewsMadeOnce)
     const std::string page = read_file(join_path(folder.path, "index.html"));
     const std::string top = "<a href='#TOP' style='text-decoration: none;'> [Top] </a>";
     const std::string fit = " style='max-width:100%;height:auto'";
-    const std::string boats_webp = "korvel-views-800-webp/Boats &amp; bay.jpg.webp 800w, "
-                                   "korvel-views-webp/Boats &amp; bay.jpg.webp 1600w";
-    const std::string boats_jpeg = "korvel-views-800/Boats &amp; bay.jpg 800w, korvel-views/Boats &amp; bay.jpg 1600w";
+    const std::string boats_webp = "korvel-views-800-webp/Boats%20&amp;%20bay.jpg.webp 800w, "
+                                   "korvel-views-webp/Boats%20&amp;%20bay.jpg.webp 1600w";
+    const std::string boats_jpeg = "korvel-views-800/Boats%20&amp;%20bay.jpg 800w, korvel-views/Boats%20&amp;%20bay.jpg 1600w";
     const std::string b_webp = "korvel-views-800-webp/b.jpg.webp 533w, korvel-views-webp/b.jpg.webp 1067w";
     const std::string b_jpeg = "korvel-views-800/b.jpg 533w, korvel-views/b.jpg 1067w";
     for (const std::string& section :

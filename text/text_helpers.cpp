@@ -180,7 +180,7 @@ void append_html_escaped(std::string& out, std::string_view text)
     out.append(text.data() + plain_from, text.size() - plain_from);
 }
 
-void append_url_escaped(std::string& out, std::string_view name)
+void append_url_escaped(std::string& out, std::string_view name, bool in_srcset)
 {
     static const char hex[] = "0123456789ABCDEF";
     // A browser strips blanks from the start of a URL, which then names
@@ -192,6 +192,8 @@ void append_url_escaped(std::string& out, std::string_view name)
     for (std::size_t i = start; i < name.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(name[i]);
         ByteClass kind = kByteClasses.of[c];
+        if (in_srcset && (c == ' ' || c == ','))
+            kind = kPercent;
         if (kind == kPlain)
             continue;
         out.append(name.data() + plain_from, i - plain_from);

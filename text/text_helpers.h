@@ -56,6 +56,8 @@ void append_html_escaped(std::string& out, std::string_view text);
 // and above become %XX with upper-case hex digits, and so do the blanks at
 // the start of the name, which a browser would strip; the result is then
 // HTML-escaped like text. A browser resolves the URL to the name's bytes.
-void append_url_escaped(std::string& out, std::string_view name);
+// In a srcset (in_srcset), where a blank ends the URL and commas part the
+// candidates, every blank and comma becomes %XX too.
+void append_url_escaped(std::string& out, std::string_view name, bool in_srcset = false);
 
 #endif
