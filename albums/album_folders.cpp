@@ -29,8 +29,10 @@ bool split_albums_and_pictures(const WorkFolder& at, FolderListing& listing, std
     // The other names are looked up only to learn which are folders.
     FolderListing others;
     for (const ListedFile& file : listing.files)
-        if (!is_picture_name(file.name) && may_be_album(file.name))
+        if (!is_picture_name(file.name) && may_be_album(file.name)) {
             add_listed_file(others, file.name, 0, 0);
+            others.files.back().is_folder = file.is_folder;  // where the listing tells (Windows)
+        }
     if (!list_images(at, listing) || !look_up_files(at, others))
         return false;
     for (const ListedFile& file : others.files)
