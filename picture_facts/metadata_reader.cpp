@@ -224,9 +224,13 @@ void read_facts_from(const Exiv2::Image& image, bool xmp_is_current, PictureFact
 
 void start_metadata_reader()
 {
-    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-    Exiv2::LogMsg::setHandler(nullptr);
-    Exiv2::XmpParser::initialize(lock_xmp_toolkit, nullptr);
+    // Once a run, though the folders of a tree start it at once.
+    static std::once_flag started;
+    std::call_once(started, [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::LogMsg::setHandler(nullptr);
+        Exiv2::XmpParser::initialize(lock_xmp_toolkit, nullptr);
+    });
 }
 
 bool read_picture_facts(std::string_view bytes, PictureFacts& facts)

@@ -41,7 +41,11 @@ struct ListedFile {
     bool change_time_is_write_time = false;
     // A folder, or a link of the running user's own (or root's) to one
     // (POSIX); on Windows a folder or a link to one, as the listing shows it.
+    // POSIX: read_folder sets it for a folder that the system's listing
+    // names as one, and may_be_folder for a link, or an entry whose kind
+    // the listing does not give; look_up_files sets it as said above.
     bool is_folder = false;
+    bool may_be_folder = false;
     // The fields are in this order so that an entry takes 56 bytes: a
     // million pictures' listing is most of a plain run's memory.
 };

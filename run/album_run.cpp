@@ -1,28 +1,60 @@
 #include "run/album_run.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "albums/album_cell.h"
 #include "albums/album_folders.h"
 #include "pagewriter/page_frame.h"
+#include "platform/current_folder.h"
+#include "platform/helper_threads.h"
 #include "platform/input_file.h"
 #include "platform/page_file.h"
+#include "platform/signal_cleanup.h"
 #include "run/folder_page.h"
 
 namespace {
 
-struct Tree {
-    std::set<std::string> reached;  // the folders' identities: each is made once, and a loop of links ends
-    bool failed = false;
+// Threads that make the folders of a tree: each lists a folder, or makes
+// its page, at a time; a folder's own pictures are made on every core.
+constexpr unsigned kMostFolderThreads = 8;
+
+// A folder of the tree, from its listing by its parent until its page is
+// made.
+struct Album {
+    Album* parent = nullptr;
+    std::string name;
+    std::string path;      // from the top folder: "" for the top, else its folders' names, separated
+    std::string identity;  // as its parent's listing found it
+    std::vector<std::unique_ptr<Album>> albums;  // its folders that may be albums, in name order
+    std::size_t waiting = 0;                     // of those, the ones not yet made (under the tree's lock)
+    bool is_album = false;                       // its page is there, and cell is its
+    AlbumCell cell;
 };
 
-// The folders from the top down to the one being made, and their names.
-struct Way {
-    std::vector<const WorkFolder*> folders;
-    std::vector<std::string> names;
+struct Task {
+    Album* album = nullptr;
+    bool make = false;  // make its page; else list it
+};
+
+struct Tree {
+    WorkFolder top;
+    MemoryBudget budget;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<Task> tasks;
+    std::set<std::string> reached;  // the folders' identities: each is made once, and a loop of links ends
+    bool top_ready = false;         // every album of the top's is made
+    std::atomic<bool> failed{false};
 };
 
 // How much of a page's end tells whose it is.
@@ -52,6 +84,90 @@ bool page_is_there(const WorkFolder& at)
     return true;
 }
 
+// Opens the album's folder: the top as it is, another by its path from the
+// top, when it is still the folder its parent's listing found.
+bool open_album(const Tree& tree, const Album& album, WorkFolder& at)
+{
+    if (!album.parent) {
+        at = tree.top;
+        return true;
+    }
+    if (!open_work_folder(tree.top, album.path, at))
+        return false;
+    if (at.identity == album.identity)
+        return true;
+    close_work_folder(at);
+    return false;
+}
+
+void close_album(const Album& album, WorkFolder& at)
+{
+    if (album.parent)
+        close_work_folder(at);
+}
+
+// The album is done with: its parent's page may be made once its last
+// album is.
+void finish(Tree& tree, Album& album)
+{
+    std::lock_guard<std::mutex> hold(tree.lock);
+    Album* parent = album.parent;
+    if (parent && --parent->waiting == 0) {
+        if (parent->parent)
+            tree.tasks.push_back(Task{parent, true});
+        else
+            tree.top_ready = true;
+    }
+    tree.changed.notify_all();
+}
+
+// Lists the album's folders that may be albums, and hands them on to be
+// listed in turn; one without any is made at once.
+void list_album(Tree& tree, Album& album)
+{
+    WorkFolder at;
+    FolderListing listing;
+    if (!open_album(tree, album, at))
+        return finish(tree, album);
+    const bool listed = read_folder(at, listing);
+    if (!listed)
+        tree.failed = true;
+    std::vector<std::string> names;
+    // A folder holding ".nomedia" is no album, nor anything below it.
+    if (listed && (!album.parent || !holds_nomedia(listing)))
+        for (const ListedFile& file : listing.files)
+            if (file.may_be_folder && may_be_album(file.name))
+                names.emplace_back(file.name);
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return compare_names(a, b) < 0; });
+    for (const std::string& name : names) {
+        WorkFolder child;
+        if (!open_work_folder(at, name, child))
+            continue;  // no folder, another user's, or reached through another user's link
+        std::unique_ptr<Album> next(new Album);
+        next->parent = &album;
+        next->name = name;
+        next->path = album.path.empty() ? name : album.path + kPathSeparator + name;
+        next->identity = child.identity;
+        close_work_folder(child);
+        std::lock_guard<std::mutex> hold(tree.lock);
+        if (tree.reached.insert(next->identity).second)
+            album.albums.push_back(std::move(next));
+    }
+    close_album(album, at);
+    if (!listed || (album.parent && holds_nomedia(listing)))
+        return finish(tree, album);
+    std::lock_guard<std::mutex> hold(tree.lock);
+    album.waiting = album.albums.size();
+    for (const std::unique_ptr<Album>& next : album.albums)
+        tree.tasks.push_back(Task{next.get(), false});
+    if (album.albums.empty() && album.parent)
+        tree.tasks.push_back(Task{&album, true});
+    if (album.albums.empty() && !album.parent)
+        tree.top_ready = true;
+    tree.changed.notify_all();
+}
+
 // The cell of an album whose page korvel did not write this run: its
 // pictures as a page without options shows them.
 AlbumCell plain_cell_of(const std::string& name, const ImageList& pictures, std::vector<AlbumCell>& albums)
@@ -61,84 +177,147 @@ AlbumCell plain_cell_of(const std::string& name, const ImageList& pictures, std:
     return album_cell_of(name, plain, pictures, nullptr, albums);
 }
 
-// Makes the albums below at, then at's page; true, with its cell, when at
-// is an album: it, or a folder below it, holds a picture, and its page is
-// there.
-bool make_folder(Tree& tree, Way& way, const WorkFolder& at, const std::string& name, bool top, AlbumCell& cell)
+// Makes the album's page, its albums made: true when it is an album (it,
+// or a folder below it, holds a picture) and its page is there.
+bool make_page_of(Tree& tree, Album& album)
 {
-    FolderListing listing;
-    if (!read_folder(at, listing)) {
-        tree.failed = true;
+    const bool top = !album.parent;
+    WorkFolder at;
+    if (!open_album(tree, album, at))
         return false;
+    FolderListing pictures;
+    std::vector<std::string> leftovers;
+    bool listed = read_folder(at, pictures);
+    if (listed) {
+        leftovers = temporary_pages_in(pictures);
+        listed = list_images(at, pictures);
+        pictures.files.erase(std::remove_if(pictures.files.begin(), pictures.files.end(),
+                                            [](const ListedFile& file) { return file.is_folder; }),
+                             pictures.files.end());
     }
-    if (!top && holds_nomedia(listing))
-        return false;
-    const std::vector<std::string> leftovers = temporary_pages_in(listing);
-    std::vector<std::string> names;
-    if (!split_albums_and_pictures(at, listing, names)) {
-        tree.failed = true;
-        return false;
-    }
-
-    way.folders.push_back(&at);
-    way.names.push_back(name);
     std::vector<AlbumCell> albums;
-    for (const std::string& album : names) {
-        WorkFolder child;
-        if (!open_work_folder(at, album, child))
-            continue;  // no folder, another user's, or another user's link
-        AlbumCell album_cell;
-        if (tree.reached.insert(child.identity).second && make_folder(tree, way, child, album, false, album_cell))
-            albums.push_back(std::move(album_cell));
-        close_work_folder(child);
-    }
-    way.folders.pop_back();
-    way.names.pop_back();
-
-    if (!top && listing.files.empty() && albums.empty())
-        return false;
-    if (!top && holds_users_page(at)) {
-        cell = plain_cell_of(name, listing, albums);
-        return true;
-    }
+    for (const std::unique_ptr<Album>& next : album.albums)
+        if (next->is_album)
+            albums.push_back(next->cell);
     GalleryRun run;
-    run.at = at;
-    run.folder_name = name;
-    run.template_folders.assign(way.folders.rbegin(), way.folders.rend());
-    run.in_tree = true;
-    run.trail = way.names;
-    run.trail.push_back(name);
-    run.albums = albums;
-    run.page_file.ends_run = top;
-    bool in_place = false;
-    try {
-        in_place = make_folder_page(run, listing, leftovers);
-    } catch (...) {
-        // Memory ran out: this page is lost, not the others.
-        abandon_page(run.page_file);
-        if (top)
-            throw;
+    bool made = false;
+    if (!listed) {
+        tree.failed = true;
+    } else if (!top && pictures.files.empty() && albums.empty()) {
+        // No picture below: no album.
+    } else if (!top && holds_users_page(at)) {
+        album.cell = plain_cell_of(album.name, pictures, albums);
+        made = true;
+    } else {
+        run.at = at;
+        run.folder_name = album.name;
+        run.top = &tree.top;
+        for (const Album* above = album.parent; above; above = above->parent) {
+            run.template_paths.push_back(above->path.empty() ? kTemplateName
+                                                             : above->path + kPathSeparator + kTemplateName);
+            run.trail.insert(run.trail.begin(), above->name);
+        }
+        run.trail.push_back(album.name);
+        run.in_tree = true;
+        run.albums = albums;
+        run.budget = &tree.budget;
+        run.page_file.ends_run = top;
+        try {
+            made = make_folder_page(run, pictures, leftovers);
+        } catch (...) {
+            // Memory ran out: this page is lost, not the others.
+            abandon_page(run.page_file);
+            if (top) {
+                close_album(album, at);
+                throw;
+            }
+        }
+        if (made) {
+            album.cell = std::move(run.cell);
+        } else {
+            tree.failed = true;
+            // Its old page stands, if it has one.
+            made = !top && page_is_there(at);
+            if (made)
+                album.cell = plain_cell_of(album.name, pictures, albums);
+        }
     }
-    if (in_place) {
-        cell = std::move(run.cell);
-        return true;
+    close_album(album, at);
+    return made;
+}
+
+void make_album(Tree& tree, Album& album)
+{
+    album.is_album = make_page_of(tree, album);
+    album.albums.clear();  // their cells are the page's now
+    finish(tree, album);
+}
+
+// A thread of the tree: takes the next folder to list or make, until the
+// top's albums are all made.
+void make_folders(Tree& tree)
+{
+    for (;;) {
+        Task task;
+        {
+            std::unique_lock<std::mutex> hold(tree.lock);
+            tree.changed.wait(hold, [&tree] { return !tree.tasks.empty() || tree.top_ready; });
+            if (tree.tasks.empty())
+                return;
+            task = tree.tasks.front();
+            tree.tasks.pop_front();
+        }
+        try {
+            if (task.make)
+                make_album(tree, *task.album);
+            else
+                list_album(tree, *task.album);
+        } catch (...) {
+            // No memory, in a thread that must not throw: this folder is
+            // lost, and its parent goes on without it.
+            tree.failed = true;
+            task.album->is_album = false;
+            finish(tree, *task.album);
+        }
     }
-    tree.failed = true;
-    if (top || !page_is_there(at))
-        return false;
-    cell = plain_cell_of(name, listing, albums);  // its old page stands
-    return true;
 }
 
 }  // namespace
 
 int make_album_tree(GalleryRun& top)
 {
+    // Before the threads that make pages start.
+    guard_held_page();
     Tree tree;
-    if (identify_work_folder(top.at))
-        tree.reached.insert(top.at.identity);
-    Way way;
-    AlbumCell cell;
-    const bool made = make_folder(tree, way, top.at, top.folder_name, true, cell);
+    tree.top = top.at;
+    if (identify_work_folder(tree.top))
+        tree.reached.insert(tree.top.identity);
+    Album root;
+    root.name = top.folder_name;
+    list_album(tree, root);
+    if (tree.failed)
+        return -1;  // the top folder cannot be listed: its page stays as it was
+
+    std::vector<std::thread> threads;
+    const unsigned count = std::max(2u, std::min(std::thread::hardware_concurrency(), kMostFolderThreads));
+    begin_helper_starts();
+    for (unsigned i = 0; i < count && !tree.top_ready; ++i) {
+        try {
+            threads.emplace_back(make_folders, std::ref(tree));
+        } catch (...) {
+            break;
+        }
+    }
+    end_helper_starts();
+    if (threads.empty())
+        make_folders(tree);  // no thread to be had: this one does the work
+    {
+        std::unique_lock<std::mutex> hold(tree.lock);
+        tree.changed.wait(hold, [&tree] { return tree.top_ready; });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    // The top's page last, by this thread, which alone takes a stop.
+    const bool made = make_page_of(tree, root);
     return made && !tree.failed ? 0 : -1;
 }

@@ -21,8 +21,8 @@ namespace {
 bool open_template(GalleryRun& run)
 {
     OpenResult opened = open_input_file(run.template_file, run.at, kTemplateName);
-    for (std::size_t i = 0; opened == OpenResult::missing && i < run.template_folders.size(); ++i)
-        opened = open_input_file(run.template_file, *run.template_folders[i], kTemplateName);
+    for (std::size_t i = 0; run.top && opened == OpenResult::missing && i < run.template_paths.size(); ++i)
+        opened = open_input_file(run.template_file, *run.top, run.template_paths[i].c_str());
     if (opened == OpenResult::failed || opened == OpenResult::not_a_file)
         return false;
     run.template_open = opened == OpenResult::opened;
@@ -141,6 +141,7 @@ bool make_folder_page(GalleryRun& run, ImageList& images, const std::vector<std:
         return false;
 
     WebPictureWork web_pictures;
+    web_pictures.budget = run.budget;
     RunFacts facts;
     bool written = write_page(run, images, &web_pictures, &leftovers, facts);
     // A page that did not fit beside this run's new thumbnails and views is

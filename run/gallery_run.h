@@ -13,6 +13,7 @@
 #include "platform/page_file.h"
 #include "platform/work_folder.h"
 #include "templating/template_copy.h"
+#include "web_pictures/memory_budget.h"
 
 // The state that lives for the whole run.
 struct GalleryRun {
@@ -27,8 +28,11 @@ struct GalleryRun {
     std::string folder_name;        // last component of the folder's path
     std::uint64_t picture_count = 0;
     // Where a folder without a template of its own looks for one, nearest
-    // first: in a tree of albums, its ancestors.
-    std::vector<const WorkFolder*> template_folders;
+    // first: in a tree of albums, its ancestors' templates, by their paths
+    // from the top folder.
+    const WorkFolder* top = nullptr;
+    std::vector<std::string> template_paths;
+    MemoryBudget* budget = nullptr;  // shared by the folders made at once; null: the page's own
     // A page of a tree of albums (ALBUMS): the names from the top down to
     // this folder, its albums' cells, and its own for its parent's page.
     bool in_tree = false;

@@ -22,7 +22,8 @@ constexpr unsigned kMostThreads = 16;
 constexpr unsigned kMostHeadReaders = 64;
 
 struct Shared {
-    MemoryBudget budget;
+    MemoryBudget own_budget;
+    MemoryBudget* budget = &own_budget;
     const WorkFolder* at = nullptr;
     const ImageList* images = nullptr;
     const std::vector<Wanted>* wanted = nullptr;
@@ -130,7 +131,7 @@ void look_at_some(Shared& shared)
         Result& result = (*shared.results)[i];
         const Wanted& wanted = (*shared.wanted)[i];
         try {
-            look_at_one(*shared.at, shared.images->files[wanted.image], wanted, shared.marks, shared.budget,
+            look_at_one(*shared.at, shared.images->files[wanted.image], wanted, shared.marks, *shared.budget,
                         result);
         } catch (...) {
             // No memory, in a thread that must not throw: nothing known.
@@ -142,7 +143,7 @@ void look_at_some(Shared& shared)
 }  // namespace
 
 void look_at_pictures(const WorkFolder& at, const ImageList& images, const std::vector<Wanted>& wanted,
-                      const char* const* marks, std::vector<Result>& results)
+                      const char* const* marks, std::vector<Result>& results, MemoryBudget* run_budget)
 {
     results.assign(wanted.size(), Result());
     Shared shared;
@@ -155,7 +156,9 @@ void look_at_pictures(const WorkFolder& at, const ImageList& images, const std::
     for (const Wanted& w : wanted)
         for (std::size_t kind = 0; kind < kKinds; ++kind)
             views = views || (w.kinds[kind] && kPieceKinds[kind].view);
-    shared.budget.most = views ? kRunMemoryBudget : kRunMemoryBudgetForThumbnails;
+    shared.own_budget.most = views ? kRunMemoryBudget : kRunMemoryBudgetForThumbnails;
+    if (run_budget)
+        shared.budget = run_budget;
     std::vector<std::thread> helpers;
     unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostThreads));
     // Reading a few kilobytes of each picture on a share waits on the

@@ -12,6 +12,7 @@
 #include "pagewriter/image_listing.h"
 #include "pagewriter/web_pieces.h"
 #include "platform/web_picture_files.h"
+#include "web_pictures/memory_budget.h"
 #include "web_pictures/web_picture_record.h"
 
 // One picture to look at.
@@ -52,8 +53,10 @@ struct Result {
 // thread among them, and makes what is wanted of each from one decode;
 // results[i] is wanted[i]'s, each piece marked with its kind's comment in
 // marks. Nothing fails: a picture that cannot be read or made is said so
-// in its result. Each thread holds one picture at a time.
+// in its result. Each thread holds one picture at a time, and takes the
+// memory it holds from run_budget, shared by every folder a run makes at
+// once, or, when that is null, from a budget of this call's own.
 void look_at_pictures(const WorkFolder& at, const ImageList& images, const std::vector<Wanted>& wanted,
-                      const char* const* marks, std::vector<Result>& results);
+                      const char* const* marks, std::vector<Result>& results, MemoryBudget* run_budget = nullptr);
 
 #endif

@@ -124,7 +124,7 @@ void make_web_pictures(const WorkFolder& at, ImageList& images, WebPictureWork& 
     for (std::size_t from = 0; from < wanted.size(); from += batch) {
         const std::size_t to = std::min(wanted.size(), from + batch);
         look_at_pictures(at, images, std::vector<Wanted>(wanted.begin() + from, wanted.begin() + to), kMarks,
-                         results);
+                         results, work.budget);
         take_results(images, work, wanted, from, results, room_needed);
     }
 }

@@ -16,12 +16,14 @@
 #include <cstdint>
 
 #include "pagewriter/image_listing.h"
+#include "web_pictures/memory_budget.h"
 #include "web_pictures/piece_folder.h"
 
 // What the phase holds, a folder for each kind (web_picture_batch.h).
 struct WebPictureWork {
     MadeFolder kinds[kKinds];
     std::uint64_t more_page_bytes = 0;  // what the page holds besides the pictures' names (their captions, say)
+    MemoryBudget* budget = nullptr;     // shared by the folders a run makes at once; null: the folder's own
 };
 
 // The room the page of images needs, with a margin: each picture's name

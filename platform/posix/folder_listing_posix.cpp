@@ -39,6 +39,9 @@ bool read_entries(DIR* dir, FolderListing& listing)
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
         add_listed_file(listing, name, 0, 0);
+        listing.files.back().is_folder = entry->d_type == DT_DIR;
+        listing.files.back().may_be_folder =
+            entry->d_type == DT_DIR || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
     }
     bool read_to_end = errno == 0;  // readdir's end, not its error
     closedir(dir);

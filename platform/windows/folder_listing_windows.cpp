@@ -41,7 +41,7 @@ void add_entry(FolderListing& listing, const FILE_ID_BOTH_DIR_INFO& entry, std::
                     seconds_since_epoch(written));
     ListedFile& file = listing.files.back();
     file.modified_nanoseconds = nanoseconds_of(written);
-    file.is_folder = (entry.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    file.is_folder = file.may_be_folder = (entry.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     file.stamp = mixed_into_stamp(mixed_into_stamp(0, static_cast<std::uint64_t>(entry.FileId.QuadPart)),
                                   static_cast<std::uint64_t>(entry.ChangeTime.QuadPart));
 }

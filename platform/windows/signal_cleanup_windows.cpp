@@ -6,13 +6,20 @@
 
 #include <windows.h>
 
+#include <mutex>
+
 #include "platform/page_file.h"
 #include "platform/windows/windows_files.h"
 
 namespace {
 
 CRITICAL_SECTION g_held_lock;
-HANDLE g_held = INVALID_HANDLE_VALUE;
+// A held page for each thread that makes pages (the threads of a tree of
+// albums make pages at once).
+constexpr int kSlots = 64;
+HANDLE g_held[kSlots];
+int g_slots_taken = 0;  // changed only inside the lock
+thread_local int t_slot = -1;
 bool g_settled = false;  // the new page is in place: the run has succeeded
 
 BOOL WINAPI remove_held_on_control(DWORD event)
@@ -29,8 +36,9 @@ BOOL WINAPI remove_held_on_control(DWORD event)
     // The lock is never left: the run ends here, as a console program
     // stopped by Ctrl+C does, and ending it closes the held file, which
     // then goes.
-    if (g_held != INVALID_HANDLE_VALUE)
-        delete_on_close(g_held);
+    for (int i = 0; i < g_slots_taken && i < kSlots; ++i)
+        if (g_held[i] != INVALID_HANDLE_VALUE)
+            delete_on_close(g_held[i]);
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
@@ -38,17 +46,20 @@ BOOL WINAPI remove_held_on_control(DWORD event)
 
 void guard_held_page()
 {
-    static bool installed = false;
-    if (installed)
-        return;
-    installed = true;
-    InitializeCriticalSection(&g_held_lock);
-    SetConsoleCtrlHandler(remove_held_on_control, TRUE);
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        InitializeCriticalSection(&g_held_lock);
+        SetConsoleCtrlHandler(remove_held_on_control, TRUE);
+    });
 }
 
 void begin_held_change()
 {
     EnterCriticalSection(&g_held_lock);
+    if (t_slot < 0 && g_slots_taken < kSlots) {
+        t_slot = g_slots_taken++;
+        g_held[t_slot] = INVALID_HANDLE_VALUE;
+    }
 }
 
 void end_held_change()
@@ -64,10 +75,12 @@ void end_held_change_for_good()
 
 void hold_page(const PageFile& page)
 {
-    g_held = reinterpret_cast<HANDLE>(page.file.handle);
+    if (t_slot >= 0)
+        g_held[t_slot] = reinterpret_cast<HANDLE>(page.file.handle);
 }
 
 void release_held_page()
 {
-    g_held = INVALID_HANDLE_VALUE;
+    if (t_slot >= 0)
+        g_held[t_slot] = INVALID_HANDLE_VALUE;
 }
