@@ -218,3 +218,21 @@ void finish_picture_facts(const ImageList& images, FactsWork& work)
     close_web_picture_folder(work.folder);
     work.in_use = false;
 }
+
+void remove_picture_facts(const WorkFolder& at)
+{
+    WebPictureFolder folder;
+    if (!holds_folder(at, kFactsFolder) || !open_web_picture_folder(folder, at, kFactsFolder))
+        return;
+    FolderListing listed;
+    if (list_web_picture_folder(folder, listed)) {
+        std::vector<std::string_view> names;
+        for (const ListedFile& file : listed.files)
+            names.push_back(file.name);
+        remove_abandoned_web_pictures(folder, names);
+    }
+    if (is_own_web_picture(folder, kRecordName))
+        remove_web_picture(folder, kRecordName);
+    close_web_picture_folder(folder);
+    remove_own_empty_folder(at, kFactsFolder);
+}

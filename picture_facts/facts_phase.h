@@ -42,4 +42,8 @@ std::vector<PictureFacts> read_picture_facts_of(const WorkFolder& at, const Imag
 // a record that cannot be written costs reading again.
 void finish_picture_facts(const ImageList& images, FactsWork& work);
 
+// Removes the facts' record of the folder at, and its folder once empty
+// (a folder of a tree whose pictures are gone); no folder is made.
+void remove_picture_facts(const WorkFolder& at);
+
 #endif

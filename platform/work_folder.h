@@ -36,6 +36,18 @@ bool open_work_folder(const WorkFolder& parent, std::string_view name, WorkFolde
 // current folder). Fails when the system cannot tell it.
 bool identify_work_folder(WorkFolder& folder);
 
+// True when name in the folder at is a folder (or a link of the running
+// user's own, or root's, to one): a stat, nothing made.
+bool holds_folder(const WorkFolder& at, const char* name);
+
+// Removes the file name of the folder at when it is a plain file (no link)
+// of the running user's own; true when it was removed.
+bool remove_own_file(const WorkFolder& at, const char* name);
+
+// Removes the folder name of at when it is empty and the running user's own
+// (no link); nothing is reported.
+void remove_own_empty_folder(const WorkFolder& at, const char* name);
+
 // Closes a folder opened by open_work_folder; the current folder stays.
 void close_work_folder(WorkFolder& folder);
 

@@ -20,7 +20,9 @@
 #include "platform/input_file.h"
 #include "platform/page_file.h"
 #include "platform/signal_cleanup.h"
+#include "picture_facts/facts_phase.h"
 #include "run/folder_page.h"
+#include "web_pictures/web_picture_phase.h"
 
 namespace {
 
@@ -73,6 +75,23 @@ bool holds_users_page(const WorkFolder& at)
     const bool read = read_input_end(file, kPageEndBytes, end);
     close_input_file(file);
     return !read || !ends_with_credit_footer(end);
+}
+
+// A folder with no picture below it is no album: a page korvel made there
+// for one goes, when it is the running user's own, with its thumbnails,
+// views and facts. A page of the user's own stays, and all beside it.
+void remove_album_made_before(const WorkFolder& at)
+{
+    PlatformFile file;
+    if (open_input_file(file, at, kPageName) == OpenResult::opened) {
+        std::string end;
+        const bool korvels = read_input_end(file, kPageEndBytes, end) && ends_with_credit_footer(end);
+        close_input_file(file);
+        if (!korvels || !remove_own_file(at, kPageName))
+            return;
+    }
+    remove_all_web_pictures(at);
+    remove_picture_facts(at);
 }
 
 bool page_is_there(const WorkFolder& at)
@@ -204,7 +223,7 @@ bool make_page_of(Tree& tree, Album& album)
     if (!listed) {
         tree.failed = true;
     } else if (!top && pictures.files.empty() && albums.empty()) {
-        // No picture below: no album.
+        remove_album_made_before(at);
     } else if (!top && holds_users_page(at)) {
         album.cell = plain_cell_of(album.name, pictures, albums);
         made = true;

@@ -255,3 +255,24 @@ TEST(Albums, RunsAtOnce)
         EXPECT_EQ(now, after) << round;
     }
 }
+
+// An album whose pictures are all gone is no album: the page korvel made
+// there goes with its thumbnails and facts; a page of the user's own, and
+// the user's files, stay.
+TEST(Albums, AnAlbumWhosePicturesAreGoneGoes)
+{
+    Tree tree("<KORVEL ALBUMS THUMBS CAPTIONS>\n");
+    const std::string beach = folder_in(tree.top.path, "2024/Summer/Beach");
+    make_jpeg(beach, "real.jpg", 300, 200, kJan2);
+    write_file(join_path(beach, "notes.txt"), "mine");
+    ASSERT_EQ(run_status(tree.top.path), 0);
+    ASSERT_TRUE(file_exists(join_path(join_path(beach, "korvel-thumbs"), "real.jpg")));
+    for (const char* name : {"a.jpg", "real.jpg"})
+        fs::remove(native(join_path(beach, name)));
+    fs::remove(native(join_path(folder_in(tree.top.path, "Mine"), "m.jpg")));
+    ASSERT_EQ(run_status(tree.top.path), 0);
+    EXPECT_EQ(folder_entries(beach), std::vector<std::string>{"notes.txt"});
+    EXPECT_EQ(read_file(page_of(tree.top.path, "Mine")), kOwnPage);
+    EXPECT_EQ(read_file(page_of(tree.top.path, "2024/Summer")).find("Beach"), std::string::npos);
+    EXPECT_EQ(read_file(page_of(tree.top.path, "")).find("Mine/index.html"), std::string::npos);
+}

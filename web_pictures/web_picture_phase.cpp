@@ -181,3 +181,25 @@ void finish_web_pictures(const ImageList& images, WebPictureWork& work, bool pag
         made.in_use = false;
     }
 }
+
+void remove_all_web_pictures(const WorkFolder& at)
+{
+    const ImageList none;
+    for (std::size_t kind = 0; kind < kKinds; ++kind) {
+        const char* name = kPieceKinds[kind].folder;
+        WebPictureFolder folder;
+        FolderListing listed;
+        if (!holds_folder(at, name) || !open_web_picture_folder(folder, at, name))
+            continue;
+        if (list_web_picture_folder(folder, listed)) {
+            std::vector<std::string_view> names;
+            for (const ListedFile& file : listed.files)
+                names.push_back(file.name);
+            remove_stale_pictures(folder, names, 0, none, kind, kMarks[kind]);
+            if (is_own_web_picture(folder, kRecordName))
+                remove_web_picture(folder, kRecordName);
+        }
+        close_web_picture_folder(folder);
+        remove_own_empty_folder(at, name);
+    }
+}

@@ -61,4 +61,10 @@ bool give_up_new_web_pictures(ImageList& images, WebPictureWork& work);
 // remaking.
 void finish_web_pictures(const ImageList& images, WebPictureWork& work, bool page_in_place);
 
+// Removes the thumbnails and views of the folder at, all of them (a folder
+// of a tree whose pictures are gone), with their records, and their
+// folders once they are empty: only files that carry korvel's mark and
+// are the running user's own, and no folder is made. Nothing fails.
+void remove_all_web_pictures(const WorkFolder& at);
+
 #endif

@@ -38,6 +38,34 @@ bool identify_work_folder(WorkFolder& folder)
     return true;
 }
 
+bool holds_folder(const WorkFolder& at, const char* name)
+{
+    WalkedPath walked;
+    const Walk walk = walk_own_links(at, name, walked);
+    struct stat st;
+    const bool folder = walk == Walk::found &&
+                        fstatat(walked.folder, walked.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                        S_ISDIR(st.st_mode);
+    if (walk != Walk::refused)
+        close(walked.folder);
+    return folder;
+}
+
+bool remove_own_file(const WorkFolder& at, const char* name)
+{
+    struct stat st;
+    return fstatat(folder_fd_of(at), name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+           st.st_uid == geteuid() && unlinkat(folder_fd_of(at), name, 0) == 0;
+}
+
+void remove_own_empty_folder(const WorkFolder& at, const char* name)
+{
+    struct stat st;
+    if (fstatat(folder_fd_of(at), name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+        st.st_uid == geteuid())
+        unlinkat(folder_fd_of(at), name, AT_REMOVEDIR);
+}
+
 void close_work_folder(WorkFolder& folder)
 {
     if (folder.folder.handle >= 0)

@@ -59,6 +59,49 @@ bool identify_work_folder(WorkFolder& folder)
     return known;
 }
 
+bool holds_folder(const WorkFolder& at, const char* name)
+{
+    const std::wstring path = wide(at.path + name);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return !is_others_link(path) && attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+namespace {
+
+// The entry at path, when it is no link and the running user's own (or
+// the administrators' or the system's), and of the kind asked for.
+bool is_own_entry(const std::wstring& path, bool folder)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder)
+        return false;
+    HANDLE opened = CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return false;
+    const bool own = is_own_file(opened);
+    CloseHandle(opened);
+    return own;
+}
+
+}  // namespace
+
+bool remove_own_file(const WorkFolder& at, const char* name)
+{
+    const std::wstring path = wide(at.path + name);
+    return is_own_entry(path, false) && DeleteFileW(path.c_str());
+}
+
+void remove_own_empty_folder(const WorkFolder& at, const char* name)
+{
+    const std::wstring path = wide(at.path + name);
+    if (is_own_entry(path, true))
+        RemoveDirectoryW(path.c_str());
+}
+
 void close_work_folder(WorkFolder& folder)
 {
     folder.folder.handle = -1;
