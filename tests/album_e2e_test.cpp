@@ -276,3 +276,27 @@ TEST(Albums, AnAlbumWhosePicturesAreGoneGoes)
     EXPECT_EQ(read_file(page_of(tree.top.path, "2024/Summer")).find("Beach"), std::string::npos);
     EXPECT_EQ(read_file(page_of(tree.top.path, "")).find("Mine/index.html"), std::string::npos);
 }
+
+// The cover is the picture its photographer rated highest, the first of
+// those in page order; else the first picture.
+TEST(Albums, TheCoverIsThePictureRatedHighest)
+{
+    TempFolder top("Pictures");
+    write_file(join_path(top.path, "korvel0.htm"), "<KORVEL ALBUMS CAPTIONS>\n");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"", "", ""}, "a.jpg"}, {{"3", "5", "5"}, "b.jpg"}, {{"2", "-1", "4.0"}, "c.jpg"}, {{"0", "1", ""}, "b.jpg"}};
+    const std::string jpeg = quarters_jpeg(64, 48);
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        const std::string album = folder_in(top.path, "Case" + std::to_string(k));
+        for (std::size_t i = 0; i < 3; ++i) {
+            const std::string& stars = cases[k].first[i];
+            make_file(album, std::string(1, static_cast<char>('a' + i)) + ".jpg",
+                      stars.empty() ? jpeg : with_metadata(jpeg, {{"Xmp.xmp.Rating", stars}}), kJan2);
+        }
+    }
+    ASSERT_EQ(run_status(top.path), 0);
+    const std::string page = read_file(page_of(top.path, ""));
+    for (std::size_t k = 0; k < cases.size(); ++k)
+        EXPECT_NE(page.find("<img src='Case" + std::to_string(k) + "/" + cases[k].second + "'"), std::string::npos)
+            << k;
+}

@@ -101,9 +101,11 @@ TEST(PictureFacts, WhereTheMetadataEnds)
     facts.title = "Evening";
     facts.caption = "Harbour";
     facts.taken = {true, 2024, 2, 29, 23, 59, 59, 250000000};
+    facts.rating = 4;
     PictureFacts again;
     ASSERT_TRUE(read_facts(facts_bytes(facts), again));
     EXPECT_EQ(facts_bytes(again), facts_bytes(facts));
+    EXPECT_EQ(again.rating, 4);
     std::string impossible = facts_bytes(facts);
     impossible[5] = 30;  // the 30th of February
     EXPECT_FALSE(read_facts(impossible, again));
@@ -146,4 +148,13 @@ TEST(PictureFacts, TheSameTimeKeepsNameOrder)
     for (std::size_t i = 0; i < 39; ++i)
         expected.push_back(i);
     EXPECT_EQ(date_order(images, facts, true), expected);
+}
+
+// The stars of an xmp:Rating as the tools write it; anything else is none.
+TEST(PictureFacts, TheStarsOfARating)
+{
+    const std::pair<const char*, int> cases[] = {{"1", 1}, {"5", 5}, {" 3 ", 3}, {"4.0", 4}, {"0", 0}, {"-1", 0},
+                                                 {"6", 0}, {"4.5", 0}, {"45", 0}, {"", 0}, {"x", 0}};
+    for (const auto& [text, stars] : cases)
+        EXPECT_EQ(rating_of_text(text), stars) << text;
 }
