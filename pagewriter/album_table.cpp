@@ -1,5 +1,6 @@
 #include "pagewriter/album_table.h"
 
+#include "pagewriter/thumbnail_table.h"
 #include "pagewriter/web_pieces.h"
 
 namespace {
@@ -42,8 +43,9 @@ void put_cover_srcset(PageSink& page, const AlbumCell& album, bool webp)
 }
 
 // The cover, as the thumbnail table shows a picture: its thumbnails where
-// they are in place, else the picture scaled by the browser.
-void put_cover(PageSink& page, const PageOptions& options, const AlbumCell& album)
+// they are in place, else the picture scaled by the browser; lazy, it
+// loads only as it nears the view.
+void put_cover(PageSink& page, const AlbumCell& album, bool lazy)
 {
     const bool thumbnail = has_cover_piece(album, kThumbnails);
     const bool small = thumbnail && has_cover_piece(album, kSmallThumbnails);
@@ -69,7 +71,7 @@ void put_cover(PageSink& page, const PageOptions& options, const AlbumCell& albu
         put_number(page, height > 0 ? height : 1);
         put_text(page, "'");
     }
-    put_text(page, options.eager_pictures ? ">" : " loading='lazy'>");
+    put_text(page, lazy ? " loading='lazy'>" : ">");
     if (webp)
         put_text(page, "</picture>");
 }
@@ -128,7 +130,9 @@ void write_album_table(PageSink& page, const PageOptions& options, const std::ve
     put_text(page, web ? " style='display:block'><tbody style='display:block'>\n" : ">\n");
     put_text(page, web ? kFlowingRowStart : kRowStart);
     unsigned column = 0;
+    std::uint64_t number = 0;
     for (const AlbumCell& album : albums) {
+        ++number;
         if (++column > kRowWidth && !web) {
             put_text(page, "</tr>\n");
             put_text(page, kRowStart);
@@ -138,7 +142,8 @@ void write_album_table(PageSink& page, const PageOptions& options, const std::ve
         put_url(page, album.name);
         put_text(page, "/index.html'>");
         if (!album.cover.empty()) {
-            put_cover(page, options, album);
+            // A page for the web loads the covers of its first screen at once.
+            put_cover(page, album, !options.eager_pictures && (!web || number > kEagerThumbnails));
             put_text(page, "<br>");
         }
         put_html(page, album.name);

@@ -136,7 +136,10 @@ bool read_marker_options(const WorkFolder& at, PageOptions& options)
 
 bool make_folder_page(GalleryRun& run, ImageList& images, const std::vector<std::string>& leftovers)
 {
+    // The pictures of the page, and in a tree those of its albums too.
     run.picture_count = images.files.size();
+    for (const AlbumCell& album : run.albums)
+        run.picture_count += album.pictures;
     if (!open_template(run))
         return false;
 

@@ -39,7 +39,7 @@ echo "== A real browser"
 need_packages chromium nginx imagemagick plasma-workspace-wallpapers libimage-exiftool-perl
 command -v npm >/dev/null || need_packages nodejs npm
 (cd tests/browser && npm ci --no-audit --no-fund)
-node tests/browser/check_gallery.mjs build/test-g++/korvel "examples/Holidays/Snow ridge.JPG"
+node tests/browser/check_gallery.mjs build/test-g++/korvel "examples/Holidays/Mountains/Snow ridge.JPG"
 node tests/browser/check_lazy.mjs build/test-g++/korvel 300
 node tests/browser/check_lighthouse.mjs build/test-g++/korvel 19
 
