@@ -40,6 +40,7 @@ need_packages chromium nginx imagemagick plasma-workspace-wallpapers libimage-ex
 command -v npm >/dev/null || need_packages nodejs npm
 (cd tests/browser && npm ci --no-audit --no-fund)
 node tests/browser/check_gallery.mjs build/test-g++/korvel "examples/Holidays/Mountains/Snow ridge.JPG"
+node tests/browser/check_albums.mjs build/test-g++/korvel "examples/Holidays/Coast/Boats & harbour.jpg"
 node tests/browser/check_lazy.mjs build/test-g++/korvel 300
 node tests/browser/check_lighthouse.mjs build/test-g++/korvel 19
 

@@ -2,8 +2,9 @@
 // of the first COUNT wallpapers of Debian's plasma-workspace-wallpapers,
 // saved as JPEG at quality 92, each given a title, a caption, the time it
 // was taken and a camera by exiftool, one caption and one name a long
-// word with no break) with README's recipe <KORVEL THUMBS VIEWS LAZY CAPTIONS TAKEN>
-// and CAMERA BYDATE, serves it with nginx (started here on a free port of
+// word with no break) with README's recipe <KORVEL ALBUMS THUMBS VIEWS LAZY
+// CAPTIONS TAKEN> and CAMERA BYDATE, the page an album page too (an album of
+// two of the pictures above its thumbnails), serves it with nginx (started here on a free port of
 // the loopback, stopped at the end), and checks it as a reader's browser
 // sees it:
 // - Lighthouse 12.2.3, mobile (its default: a phone's screen and
@@ -63,7 +64,12 @@ try {
                               '-EXIF:Make=NIKON CORPORATION', '-EXIF:Model=NIKON D850', '-EXIF:ExposureTime=1/250',
                               '-EXIF:FNumber=8', '-EXIF:ISO=100', '-EXIF:FocalLength=50', file]);
   }
-  writeFileSync(join(gallery, 'korvel0.htm'), '<KORVEL THUMBS VIEWS LAZY CAPTIONS TAKEN CAMERA BYDATE>\n');
+  // The page is an album page too: one album of two of the pictures, its
+  // cover in a table above the thumbnails.
+  mkdirSync(join(gallery, 'Evening light'));
+  for (const name of names.slice(0, 2))
+    execFileSync('cp', [join(gallery, `${name}.jpg`), join(gallery, 'Evening light')]);
+  writeFileSync(join(gallery, 'korvel0.htm'), '<KORVEL ALBUMS THUMBS VIEWS LAZY CAPTIONS TAKEN CAMERA BYDATE>\n');
   execFileSync(korvel, [], { cwd: gallery, stdio: 'inherit' });
   const made = readFileSync(join(gallery, 'index.html'), 'latin1');
   expect((made.match(/<bdi class='caption' style='overflow-wrap:anywhere'>/g) || []).length === names.length,
