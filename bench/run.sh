@@ -10,6 +10,8 @@
 # or what it reads of pictures (CAPTIONS TAKEN CAMERA) beside exiftool, on
 # the real cameras' files of Debian's source of exiv2:
 #           bench/run.sh --facts [--count N] [--rounds R]
+# or a tree of albums (ALBUMS) against find:
+#           bench/run.sh --tree [--folders F] [--count N] [--rounds R] [--no-camera]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -24,6 +26,12 @@ if [ "${1:-}" = "--thumbs" ]; then
     need_packages libjpeg-turbo-progs libvips-tools graphicsmagick python3-numpy
     shift
     /usr/bin/python3 bench/thumbs.py build/bench/korvel "$@"
+    exit 0
+fi
+if [ "${1:-}" = "--tree" ]; then
+    need_packages libjpeg-turbo-progs python3-numpy
+    shift
+    /usr/bin/python3 bench/tree.py build/bench/korvel "$@"
     exit 0
 fi
 if [ "${1:-}" = "--quality" ]; then

@@ -40,6 +40,7 @@ struct Album {
     std::vector<std::unique_ptr<Album>> albums;  // its folders that may be albums, in name order
     std::size_t waiting = 0;                     // of those, the ones not yet made (under the tree's lock)
     bool is_album = false;                       // its page is there, and cell is its
+    bool has_template = false;                   // its listing held a template
     AlbumCell cell;
 };
 
@@ -152,6 +153,8 @@ void list_album(Tree& tree, Album& album)
     if (!listed)
         tree.failed = true;
     std::vector<std::string> names;
+    for (const ListedFile& file : listing.files)
+        album.has_template = album.has_template || file.name == kTemplateName;
     // A folder holding ".nomedia" is no album, nor anything below it.
     if (listed && (!album.parent || !holds_nomedia(listing)))
         for (const ListedFile& file : listing.files)
@@ -232,8 +235,9 @@ bool make_page_of(Tree& tree, Album& album)
         run.folder_name = album.name;
         run.top = &tree.top;
         for (const Album* above = album.parent; above; above = above->parent) {
-            run.template_paths.push_back(above->path.empty() ? kTemplateName
-                                                             : above->path + kPathSeparator + kTemplateName);
+            if (above->has_template)
+                run.template_paths.push_back(above->path.empty() ? kTemplateName
+                                                                 : above->path + kPathSeparator + kTemplateName);
             run.trail.insert(run.trail.begin(), above->name);
         }
         run.trail.push_back(album.name);

@@ -137,6 +137,8 @@ int run_status(const std::string& folder)
 TEST(Albums, WhichFoldersAreAlbums)
 {
     Tree tree;
+    // A folder's own template frames its page and those below it.
+    write_file(join_path(folder_in(tree.top.path, "2024/Summer"), "korvel0.htm"), "<!-- summer -->\n<KORVEL>\n");
     ASSERT_EQ(run_status(tree.top.path), 0);
     std::map<std::string, std::string> pages = pages_of(tree.top.path);
     std::vector<std::string> folders;
@@ -155,6 +157,9 @@ TEST(Albums, WhichFoldersAreAlbums)
                                         .u8string()))
                 << page.first << ": " << link;
     }
+    for (const auto& page : pages)
+        EXPECT_EQ(page.second.find("<!-- summer -->") != std::string::npos, page.first.rfind("2024/Summer", 0) == 0)
+            << page.first;
     // Trip.jpg is an album, not a picture of the top's.
     EXPECT_EQ(pages[""].find("<img src='Trip.jpg'"), std::string::npos);
 }
