@@ -11,7 +11,7 @@
 # the real cameras' files of Debian's source of exiv2:
 #           bench/run.sh --facts [--count N] [--rounds R]
 # or a tree of albums (ALBUMS) against find:
-#           bench/run.sh --tree [--folders F] [--count N] [--rounds R] [--no-camera]
+#           bench/run.sh --tree [--folders F] [--count N] [--rounds R] [--plain] [--no-camera]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh

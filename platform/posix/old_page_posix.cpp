@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <vector>
 
 #include "platform/page_file.h"
 
@@ -18,11 +17,11 @@ bool same_as_old_page(const PageFile& page)
     struct stat old_st, new_st;
     bool same = fstat(old_fd, &old_st) == 0 && fstat(new_fd, &new_st) == 0 && S_ISREG(old_st.st_mode) &&
                 old_st.st_size == new_st.st_size;
-    std::vector<char> old_bytes(same ? 1 << 16 : 0), new_bytes(old_bytes.size());
+    char old_bytes[8192], new_bytes[sizeof old_bytes];  // on the stack: nothing to take from the heap and clear
     for (off_t at = 0; same && at < new_st.st_size;) {
-        const ssize_t got = pread(new_fd, new_bytes.data(), new_bytes.size(), at);
-        same = got > 0 && pread(old_fd, old_bytes.data(), static_cast<std::size_t>(got), at) == got &&
-               std::memcmp(old_bytes.data(), new_bytes.data(), static_cast<std::size_t>(got)) == 0;
+        const ssize_t got = pread(new_fd, new_bytes, sizeof new_bytes, at);
+        same = got > 0 && pread(old_fd, old_bytes, static_cast<std::size_t>(got), at) == got &&
+               std::memcmp(old_bytes, new_bytes, static_cast<std::size_t>(got)) == 0;
         at += got > 0 ? got : 0;
     }
     close(old_fd);

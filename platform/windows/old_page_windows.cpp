@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <vector>
 
 #include "platform/page_file.h"
 #include "platform/windows/windows_files.h"
@@ -33,11 +32,11 @@ bool same_as_old_page(const PageFile& page)
     bool same = GetFileType(old) == FILE_TYPE_DISK && GetFileSizeEx(old, &old_size) &&
                 GetFileSizeEx(made, &new_size) && old_size.QuadPart == new_size.QuadPart;
     const std::uint64_t size = same ? static_cast<std::uint64_t>(new_size.QuadPart) : 0;
-    std::vector<char> old_bytes(1 << 16), new_bytes(old_bytes.size());
-    for (std::uint64_t at = 0; same && at < size; at += old_bytes.size()) {
-        const DWORD piece = static_cast<DWORD>(size - at < old_bytes.size() ? size - at : old_bytes.size());
-        same = read_at(made, at, new_bytes.data(), piece) && read_at(old, at, old_bytes.data(), piece) &&
-               std::memcmp(old_bytes.data(), new_bytes.data(), piece) == 0;
+    char old_bytes[8192], new_bytes[sizeof old_bytes];
+    for (std::uint64_t at = 0; same && at < size; at += sizeof old_bytes) {
+        const DWORD piece = static_cast<DWORD>(size - at < sizeof old_bytes ? size - at : sizeof old_bytes);
+        same = read_at(made, at, new_bytes, piece) && read_at(old, at, old_bytes, piece) &&
+               std::memcmp(old_bytes, new_bytes, piece) == 0;
     }
     CloseHandle(old);
     return same;
