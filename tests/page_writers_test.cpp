@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "albums/album_cell.h"
+#include "pagewriter/album_table.h"
 #include "pagewriter/image_entries.h"
 #include "pagewriter/image_listing.h"
 #include "pagewriter/page_frame.h"
@@ -324,4 +326,31 @@ TEST_F(Writers, APageForTheWebAndThePlainPageBeside)
         {table(fewer, lazy), "href='#1'><img src='p1.jpg' alt='p1' border='0' width='60' loading='lazy'>"}};
     for (const auto& [page, expected] : eagerness)
         EXPECT_NE(page.find(expected), std::string::npos) << expected;
+}
+
+// Albums come in name order; under BYDATE by their first picture's time,
+// those without one last, those of one time by name.
+TEST(AlbumTable, TheOrderOfAlbums)
+{
+    std::vector<AlbumCell> albums(5);
+    const std::pair<const char*, WallKey> cells[] = {{"b", 20230714180559}, {"A", 0}, {"c", 20230714180559},
+                                                     {"a2", 20220101000000}, {"B1", 0}};
+    for (std::size_t i = 0; i < albums.size(); ++i) {
+        albums[i].name = cells[i].first;
+        albums[i].first = cells[i].second;
+    }
+    PageOptions options;
+    const auto names = [&albums] {
+        std::string joined;
+        for (const AlbumCell& album : albums)
+            joined += album.name + " ";
+        return joined;
+    };
+    put_in_album_order(albums, options);
+    EXPECT_EQ(names(), "A a2 b B1 c ");
+    options.order_by_date = true;
+    put_in_album_order(albums, options);
+    EXPECT_EQ(names(), "a2 b c A B1 ");
+    EXPECT_EQ(day_text_of(20230714180559), "14.Jul.2023");
+    EXPECT_EQ(day_text_of(0), "");
 }
