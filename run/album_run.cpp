@@ -307,10 +307,13 @@ void make_folders(Tree& tree)
 
 }  // namespace
 
-int make_album_tree(GalleryRun& top)
+int make_album_tree(GalleryRun& top, const PageOptions& options)
 {
-    // Before the threads that make pages start.
+    // Before the threads that make pages start: the stops' cleanup, and
+    // one heap for all their pictures' memory.
     guard_held_page();
+    if (is_web_page(options))
+        keep_memory_for_web_pictures();
     Tree tree;
     tree.top = top.at;
     if (identify_work_folder(tree.top))

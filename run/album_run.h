@@ -6,6 +6,7 @@
 #define KORVEL_RUN_ALBUM_RUN_H
 
 #include "run/gallery_run.h"
+#include "run/page_options.h"
 
 // Makes the pages of the tree below top.at and then top's own, top set up
 // as for a single page (its folder and name). Returns the exit status: 0
@@ -13,6 +14,7 @@
 // every other page still made, and no album shown whose page is not
 // there. A page of the user's own (an "index.html" korvel did not write)
 // is never written; its album leads to it as it stands.
-int make_album_tree(GalleryRun& top);
+// options are the top's template's.
+int make_album_tree(GalleryRun& top, const PageOptions& options);
 
 #endif

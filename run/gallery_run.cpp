@@ -27,7 +27,7 @@ int run_phases(GalleryRun& run)
     if (!read_marker_options(run.at, options))
         return -1;
     if (options.albums)
-        return make_album_tree(run);
+        return make_album_tree(run, options);
 
     // List before the page is touched: a folder that cannot be read must not
     // cost the page it already has.

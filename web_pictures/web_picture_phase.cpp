@@ -109,6 +109,11 @@ bool leaves_room_for_page(std::uint64_t room_left, std::uint64_t page_room, std:
     return room_left >= page_room && room_left - page_room >= piece_bytes;
 }
 
+void keep_memory_for_web_pictures()
+{
+    reuse_freed_memory(kDecodingMostBytes);
+}
+
 void make_web_pictures(const WorkFolder& at, ImageList& images, WebPictureWork& work, bool thumbnails, bool views)
 {
     std::vector<Wanted> wanted;
@@ -118,7 +123,7 @@ void make_web_pictures(const WorkFolder& at, ImageList& images, WebPictureWork& 
 
     const std::uint64_t room_needed = room_for_page(images) + work.more_page_bytes;
     if (!wanted.empty())
-        reuse_freed_memory(kDecodingMostBytes);
+        keep_memory_for_web_pictures();
     std::vector<Result> results;
     const std::size_t batch = views ? kBatchWithViews : kBatch;
     for (std::size_t from = 0; from < wanted.size(); from += batch) {

@@ -48,6 +48,11 @@ bool leaves_room_for_page(std::uint64_t room_left, std::uint64_t page_room, std:
 // batches, each thread holding one picture at a time.
 void make_web_pictures(const WorkFolder& at, ImageList& images, WebPictureWork& work, bool thumbnails, bool views);
 
+// Sets up how freed memory is kept for making pieces (memory_reuse.h):
+// done by make_web_pictures too, and before any thread starts by a run
+// whose threads will make them.
+void keep_memory_for_web_pictures();
+
 // Removes the thumbnails and views this run wrote and clears thumbnail and
 // view on their pictures, so that the page can be written in their room.
 // False when there were none, and a new try could not fare better.
