@@ -1,7 +1,6 @@
 #include "pagewriter/album_table.h"
 
 #include "pagewriter/thumbnail_table.h"
-#include "pagewriter/web_pieces.h"
 
 namespace {
 constexpr unsigned kRowWidth = 6;
@@ -9,71 +8,20 @@ constexpr const char* kRowStart = "<tr align='center' valign='top'>\n";
 constexpr const char* kFlowingRowStart =
     "<tr align='center' valign='top' style='display:flex;flex-wrap:wrap;justify-content:center'>\n";
 
-// The URL of a cover's piece of the kind (kKinds: the picture itself),
-// from the page that shows the album.
-void put_cover_url(PageSink& page, const AlbumCell& album, std::size_t kind, bool in_srcset = false)
-{
-    put_url(page, album.name, in_srcset);
-    put_text(page, "/");
-    for (const std::string& folder : album.cover_folders) {
-        put_url(page, folder, in_srcset);
-        put_text(page, "/");
-    }
-    if (kind < kKinds) {
-        put_text(page, kPieceKinds[kind].folder);
-        put_text(page, "/");
-    }
-    put_url(page, album.cover, in_srcset);
-    if (kind < kKinds && kPieceKinds[kind].webp)
-        put_text(page, ".webp");
-}
-
-bool has_cover_piece(const AlbumCell& album, std::size_t kind)
-{
-    return (album.cover_pieces >> kind & 1u) != 0;
-}
-
-void put_cover_srcset(PageSink& page, const AlbumCell& album, bool webp)
-{
-    put_text(page, "srcset='");
-    put_cover_url(page, album, webp ? kSmallThumbnailsWebp : kSmallThumbnails, true);
-    put_text(page, " 1x, ");
-    put_cover_url(page, album, webp ? kThumbnailsWebp : kThumbnails, true);
-    put_text(page, " 2x'");
-}
-
-// The cover, as the thumbnail table shows a picture: its thumbnails where
-// they are in place, else the picture scaled by the browser; lazy, it
-// loads only as it nears the view.
+// Writes the album's cover as the thumbnail table shows a picture, its
+// folders in front of its name.
 void put_cover(PageSink& page, const AlbumCell& album, bool lazy)
 {
-    const bool thumbnail = has_cover_piece(album, kThumbnails);
-    const bool small = thumbnail && has_cover_piece(album, kSmallThumbnails);
-    const bool webp =
-        small && has_cover_piece(album, kThumbnailsWebp) && has_cover_piece(album, kSmallThumbnailsWebp);
-    if (webp) {
-        put_text(page, "<picture><source type='image/webp' ");
-        put_cover_srcset(page, album, true);
-        put_text(page, ">");
-    }
-    put_text(page, "<img src='");
-    put_cover_url(page, album, small ? kSmallThumbnails : thumbnail ? kThumbnails : kKinds);
-    put_text(page, "'");
-    if (small) {
-        put_text(page, " ");
-        put_cover_srcset(page, album, false);
-    }
-    put_text(page, " alt='' border='0' width='60'");
-    if (thumbnail && album.cover_width > 0 && album.cover_height > 0) {
-        const std::uint64_t height =
-            (std::uint64_t{album.cover_height} * 60 + album.cover_width / 2) / album.cover_width;
-        put_text(page, " height='");
-        put_number(page, height > 0 ? height : 1);
-        put_text(page, "'");
-    }
-    put_text(page, lazy ? " loading='lazy'>" : ">");
-    if (webp)
-        put_text(page, "</picture>");
+    std::vector<std::string> above;
+    above.reserve(album.cover_folders.size() + 1);
+    above.push_back(album.name);
+    above.insert(above.end(), album.cover_folders.begin(), album.cover_folders.end());
+    ImageFile cover;
+    cover.name = album.cover;
+    cover.pieces = album.cover_pieces;
+    cover.shown_width = album.cover_width;
+    cover.shown_height = album.cover_height;
+    put_table_picture(page, cover, &above, nullptr, nullptr, lazy);
 }
 
 }  // namespace

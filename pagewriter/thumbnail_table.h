@@ -5,6 +5,8 @@
 #define KORVEL_PAGEWRITER_THUMBNAIL_TABLE_H
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "pagewriter/image_listing.h"
 #include "pagewriter/page_sink.h"
@@ -14,6 +16,15 @@
 // On a page for the web, the thumbnails a phone's first screen shows are
 // not lazy: they are what its reader sees first.
 constexpr std::uint64_t kEagerThumbnails = 48;
+
+// Writes a picture of a table's cell, 60 pixels wide: its thumbnails where
+// they are in place, the small one for plain screens and the large for
+// screens of twice the density, in a <picture> with their WebP first where
+// all four are; else the picture itself. Its pieces are found down the
+// folders above (null: the page's own). Its alt text is what put_alt_text
+// writes under alt_options, or empty (null: the cell says what it is).
+void put_table_picture(PageSink& page, const ImageFile& image, const std::vector<std::string>* above,
+                       const PageOptions* alt_options, const PictureFacts* facts, bool lazy);
 
 // Writes the table and returns the number of pictures in it. A picture's
 // cell shows its thumbnails where they are in place (ImageFile::pieces),

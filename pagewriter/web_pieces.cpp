@@ -2,8 +2,14 @@
 
 #include <cstdint>
 
-void put_piece_url(PageSink& page, const ImageFile& image, std::size_t kind, bool in_srcset)
+void put_piece_url(PageSink& page, const ImageFile& image, std::size_t kind, bool in_srcset,
+                   const std::vector<std::string>* above)
 {
+    if (above)
+        for (const std::string& folder : *above) {
+            put_url(page, folder, in_srcset);
+            put_text(page, "/");
+        }
     if (kind < kKinds) {
         put_text(page, kPieceKinds[kind].folder);
         put_text(page, "/");

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pagewriter/image_listing.h"
 #include "pagewriter/page_sink.h"
@@ -79,8 +80,10 @@ inline std::string piece_name(std::size_t kind, std::string_view picture)
 
 // Writes the URL of a picture's piece of the kind, as an img src or
 // srcset takes it: its folder, then its name as a URL; or, for kind
-// kKinds, the picture itself; escaped as a srcset needs it when in_srcset.
-void put_piece_url(PageSink& page, const ImageFile& image, std::size_t kind, bool in_srcset = false);
+// kKinds, the picture itself; escaped as a srcset needs it when in_srcset;
+// down the folders above (from the page to the picture's; null: none).
+void put_piece_url(PageSink& page, const ImageFile& image, std::size_t kind, bool in_srcset = false,
+                   const std::vector<std::string>* above = nullptr);
 
 // The size of a picture's view with the long side given, for a picture
 // shown width by height: its long side long_side, its short side in

@@ -8,8 +8,16 @@
 
 #include <string_view>
 
+// True for a plain file of the running user's own.
+bool is_own(const struct stat& st);
+
 // name in the folder, open for reading with its status in st, when it is a
 // plain file of the running user's own; -1 otherwise.
 int open_own_file(int folder, std::string_view name, struct stat& st);
+
+// name in the folder, a folder of the running user's own or root's opened
+// for reading without following a link, with its status in st; -1
+// otherwise.
+int open_own_folder(int folder, const char* name, struct stat& st);
 
 #endif

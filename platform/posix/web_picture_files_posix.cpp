@@ -37,11 +37,6 @@ bool write_all(int fd, const std::string& bytes)
     return write_output_file(file, bytes.data(), bytes.size());
 }
 
-bool is_own(const struct stat& st)
-{
-    return S_ISREG(st.st_mode) && st.st_uid == geteuid();
-}
-
 void drop_file_size_signal()
 {
     sigset_t pending, file_size;
@@ -112,15 +107,11 @@ bool open_web_picture_folder(WebPictureFolder& folder, const WorkFolder& at, con
         close(walked.folder);
         return false;
     }
-    int fd = openat(walked.folder, walked.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    close(walked.folder);
     struct stat st;
+    int fd = open_own_folder(walked.folder, walked.name.c_str(), st);
+    close(walked.folder);
     if (fd < 0)
         return false;
-    if (fstat(fd, &st) != 0 || (st.st_uid != geteuid() && st.st_uid != 0)) {
-        close(fd);
-        return false;
-    }
     if (!hold_folder(fd)) {
         close(fd);
         return false;
@@ -198,16 +189,6 @@ bool write_web_picture(WebPictureFolder& folder, std::string_view name, const st
 bool list_web_picture_folder(const WebPictureFolder& folder, FolderListing& names)
 {
     return read_entries(fdopendir(openat(folder_of(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), names);
-}
-
-int open_own_file(int folder, std::string_view name, struct stat& st)
-{
-    int fd = openat(folder, std::string(name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd >= 0 && (fstat(fd, &st) != 0 || !is_own(st))) {
-        close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 namespace {

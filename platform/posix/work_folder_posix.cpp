@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "platform/posix/link_chain.h"
+#include "platform/posix/own_files.h"
 
 bool open_work_folder(const WorkFolder& parent, std::string_view name, WorkFolder& child)
 {
@@ -12,17 +13,11 @@ bool open_work_folder(const WorkFolder& parent, std::string_view name, WorkFolde
     Walk walk = walk_own_links(parent, std::string(name).c_str(), walked);
     if (walk == Walk::refused)
         return false;
-    int fd = walk == Walk::found
-                 ? openat(walked.folder, walked.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-                 : -1;
-    close(walked.folder);
     struct stat st;
+    int fd = walk == Walk::found ? open_own_folder(walked.folder, walked.name.c_str(), st) : -1;
+    close(walked.folder);
     if (fd < 0)
         return false;
-    if (fstat(fd, &st) != 0 || (st.st_uid != geteuid() && st.st_uid != 0)) {
-        close(fd);
-        return false;
-    }
     child.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
     child.folder.handle = fd;
     child.path = parent.path + std::string(name) + "/";
