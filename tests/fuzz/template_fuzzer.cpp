@@ -272,5 +272,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (unsigned char c : raw_url)
         check(c >= 0x20 && c < 0x7F);
     check(percent_decoded(raw_url) == input);
+    // In a srcset, where a blank ends the URL and a comma the candidate,
+    // neither stands in it.
+    std::string in_srcset;
+    append_url_escaped(in_srcset, input, true);
+    const std::string raw_srcset = html_unescaped(in_srcset);
+    check(raw_srcset.find_first_of(" ,#?\\:") == std::string::npos);
+    check(percent_decoded(raw_srcset) == input);
     return 0;
 }
