@@ -12,15 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "albums/album_cell.h"
 #include "albums/album_folders.h"
-#include "pagewriter/page_frame.h"
 #include "platform/current_folder.h"
 #include "platform/helper_threads.h"
-#include "platform/input_file.h"
-#include "platform/page_file.h"
 #include "platform/signal_cleanup.h"
-#include "picture_facts/facts_phase.h"
+#include "run/album_page.h"
 #include "run/folder_page.h"
 #include "web_pictures/web_picture_phase.h"
 
@@ -59,50 +55,6 @@ struct Tree {
     bool top_ready = false;         // every album of the top's is made
     std::atomic<bool> failed{false};
 };
-
-// How much of a page's end tells whose it is.
-constexpr std::size_t kPageEndBytes = 4096;
-
-// True when the folder holds a page korvel did not make, or one whose end
-// it cannot read to tell: that page is the user's own, and stays as it
-// is. (Something there that is no page, or cannot be opened, is for
-// making the page to fail on.)
-bool holds_users_page(const WorkFolder& at)
-{
-    PlatformFile file;
-    if (open_input_file(file, at, kPageName) != OpenResult::opened)
-        return false;
-    std::string end;
-    const bool read = read_input_end(file, kPageEndBytes, end);
-    close_input_file(file);
-    return !read || !ends_with_credit_footer(end);
-}
-
-// A folder with no picture below it is no album: a page korvel made there
-// for one goes, when it is the running user's own, with its thumbnails,
-// views and facts. A page of the user's own stays, and all beside it.
-void remove_album_made_before(const WorkFolder& at)
-{
-    PlatformFile file;
-    if (open_input_file(file, at, kPageName) == OpenResult::opened) {
-        std::string end;
-        const bool korvels = read_input_end(file, kPageEndBytes, end) && ends_with_credit_footer(end);
-        close_input_file(file);
-        if (!korvels || !remove_own_file(at, kPageName))
-            return;
-    }
-    remove_all_web_pictures(at);
-    remove_picture_facts(at);
-}
-
-bool page_is_there(const WorkFolder& at)
-{
-    PlatformFile file;
-    if (open_input_file(file, at, kPageName) != OpenResult::opened)
-        return false;
-    close_input_file(file);
-    return true;
-}
 
 // Opens the album's folder: the top as it is, another by its path from the
 // top, when it is still the folder its parent's listing found.
@@ -190,81 +142,37 @@ void list_album(Tree& tree, Album& album)
     tree.changed.notify_all();
 }
 
-// The cell of an album whose page korvel did not write this run: its
-// pictures as a page without options shows them.
-AlbumCell plain_cell_of(const std::string& name, const ImageList& pictures, std::vector<AlbumCell>& albums)
-{
-    const PageOptions plain;
-    put_in_album_order(albums, plain);
-    return album_cell_of(name, plain, pictures, nullptr, albums);
-}
-
 // Makes the album's page, its albums made: true when it is an album (it,
 // or a folder below it, holds a picture) and its page is there.
 bool make_page_of(Tree& tree, Album& album)
 {
-    const bool top = !album.parent;
     WorkFolder at;
     if (!open_album(tree, album, at))
         return false;
-    FolderListing pictures;
-    std::vector<std::string> leftovers;
-    bool listed = read_folder(at, pictures);
-    if (listed) {
-        leftovers = temporary_pages_in(pictures);
-        listed = list_images(at, pictures);
-        pictures.files.erase(std::remove_if(pictures.files.begin(), pictures.files.end(),
-                                            [](const ListedFile& file) { return file.is_folder; }),
-                             pictures.files.end());
+    AlbumPage page;
+    page.top = &tree.top;
+    page.budget = &tree.budget;
+    page.is_top = !album.parent;
+    for (const Album* above = album.parent; above; above = above->parent) {
+        if (above->has_template)
+            page.template_paths.push_back(above->path.empty() ? kTemplateName
+                                                              : above->path + kPathSeparator + kTemplateName);
+        page.trail.insert(page.trail.begin(), above->name);
     }
-    std::vector<AlbumCell> albums;
+    page.trail.push_back(album.name);
     for (const std::unique_ptr<Album>& next : album.albums)
         if (next->is_album)
-            albums.push_back(next->cell);
-    GalleryRun run;
+            page.albums.push_back(next->cell);
+    bool failed = false;
     bool made = false;
-    if (!listed) {
-        tree.failed = true;
-    } else if (!top && pictures.files.empty() && albums.empty()) {
-        remove_album_made_before(at);
-    } else if (!top && holds_users_page(at)) {
-        album.cell = plain_cell_of(album.name, pictures, albums);
-        made = true;
-    } else {
-        run.at = at;
-        run.folder_name = album.name;
-        run.top = &tree.top;
-        for (const Album* above = album.parent; above; above = above->parent) {
-            if (above->has_template)
-                run.template_paths.push_back(above->path.empty() ? kTemplateName
-                                                                 : above->path + kPathSeparator + kTemplateName);
-            run.trail.insert(run.trail.begin(), above->name);
-        }
-        run.trail.push_back(album.name);
-        run.in_tree = true;
-        run.albums = albums;
-        run.budget = &tree.budget;
-        run.page_file.ends_run = top;
-        try {
-            made = make_folder_page(run, pictures, leftovers);
-        } catch (...) {
-            // Memory ran out: this page is lost, not the others.
-            abandon_page(run.page_file);
-            if (top) {
-                close_album(album, at);
-                throw;
-            }
-        }
-        if (made) {
-            album.cell = std::move(run.cell);
-        } else {
-            tree.failed = true;
-            // Its old page stands, if it has one.
-            made = !top && page_is_there(at);
-            if (made)
-                album.cell = plain_cell_of(album.name, pictures, albums);
-        }
+    try {
+        made = make_album_page(at, page, album.cell, failed);
+    } catch (...) {
+        close_album(album, at);
+        throw;
     }
+    if (failed)
+        tree.failed = true;
     close_album(album, at);
     return made;
 }
