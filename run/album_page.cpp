@@ -121,4 +121,3 @@ bool make_album_page(const WorkFolder& at, AlbumPage& page, AlbumCell& cell, boo
     }
     return made;
 }
-

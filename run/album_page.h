@@ -13,12 +13,12 @@
 
 // What a folder's page needs to know of the tree.
 struct AlbumPage {
-    const WorkFolder* top = nullptr;           // the tree's top folder
-    MemoryBudget* budget = nullptr;            // shared by the folders made at once
-    bool is_top = false;                       // the run's last page
-    std::vector<std::string> trail;            // the folders' names from the top down to this one
-    std::vector<std::string> template_paths;   // its ancestors' templates, nearest first, from the top
-    std::vector<AlbumCell> albums;             // its albums' cells
+    const WorkFolder* top = nullptr;          // the tree's top folder
+    MemoryBudget* budget = nullptr;           // shared by the folders made at once
+    bool is_top = false;                      // the run's last page
+    std::vector<std::string> trail;           // the folders' names from the top down to this one
+    std::vector<std::string> template_paths;  // its ancestors' templates, nearest first, from the top
+    std::vector<AlbumCell> albums;            // its albums' cells
 };
 
 // Makes the page of the folder at: true when it is an album (it, or a
