@@ -37,6 +37,7 @@ struct Album {
     std::size_t waiting = 0;                     // of those, the ones not yet made (under the tree's lock)
     bool is_album = false;                       // its page is there, and cell is its
     bool has_template = false;                   // its listing held a template
+    bool finished = false;                       // its parent was told (under the tree's lock)
     AlbumCell cell;
 };
 
@@ -78,17 +79,34 @@ void close_album(const Album& album, WorkFolder& at)
         close_work_folder(at);
 }
 
-// The album is done with: its parent's page may be made once its last
-// album is.
+// No memory to go on with the tree: the folders under way are finished,
+// the top's page made with the albums made so far, and the run fails.
+// Under the tree's lock.
+void give_up(Tree& tree)
+{
+    tree.failed = true;
+    tree.top_ready = true;
+    tree.changed.notify_all();
+}
+
+// The album is done with, once: its parent's page may be made once its
+// last album is.
 void finish(Tree& tree, Album& album)
 {
     std::lock_guard<std::mutex> hold(tree.lock);
+    if (album.finished)
+        return;
+    album.finished = true;
     Album* parent = album.parent;
     if (parent && --parent->waiting == 0) {
-        if (parent->parent)
-            tree.tasks.push_back(Task{parent, true});
-        else
+        if (!parent->parent)
             tree.top_ready = true;
+        else
+            try {
+                tree.tasks.push_back(Task{parent, true});
+            } catch (...) {
+                give_up(tree);
+            }
     }
     tree.changed.notify_all();
 }
@@ -133,10 +151,14 @@ void list_album(Tree& tree, Album& album)
         return finish(tree, album);
     std::lock_guard<std::mutex> hold(tree.lock);
     album.waiting = album.albums.size();
-    for (const std::unique_ptr<Album>& next : album.albums)
-        tree.tasks.push_back(Task{next.get(), false});
-    if (album.albums.empty() && album.parent)
-        tree.tasks.push_back(Task{&album, true});
+    try {
+        for (const std::unique_ptr<Album>& next : album.albums)
+            tree.tasks.push_back(Task{next.get(), false});
+        if (album.albums.empty() && album.parent)
+            tree.tasks.push_back(Task{&album, true});
+    } catch (...) {
+        return give_up(tree);  // an album not handed on would never be finished
+    }
     if (album.albums.empty() && !album.parent)
         tree.top_ready = true;
     tree.changed.notify_all();

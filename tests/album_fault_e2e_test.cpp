@@ -96,3 +96,31 @@ TEST(AlbumsStopped, NoFileLeftAnywhere)
             EXPECT_TRUE(whole.count(name)) << delay_ms << ": " << name << " left behind";
     }
 }
+
+// Memory running out at any allocation of a run over a tree: the run ends,
+// with 0 or 255, prints nothing and leaves no file a whole run would not.
+TEST(AlbumsStopped, EveryAllocationThatFails)
+{
+    if (!kFaultsCanBeInjected)
+        GTEST_SKIP() << "korvel_faulty is not built under the sanitizers";
+    TempFolder tree("Pictures");
+    write_file(join_path(tree.path, "korvel0.htm"), "<KORVEL ALBUMS>\n");
+    for (const char* album : {"A", "A/B", "C", "D"}) {
+        fs::create_directories(join_path(tree.path, album));
+        make_picture(join_path(tree.path, album), "p.jpg", 10, kJan2);
+    }
+    Restrictions restrictions;
+    restrictions.fault = "count-allocations=" + join_path(tree.root, "count");
+    ASSERT_EQ(run_korvel_restricted(tree.path, restrictions).status, 0);
+    const std::set<std::string> whole = everything_in(tree.path);
+    const unsigned long count = std::stoul(read_file(join_path(tree.root, "count")));
+    restrictions.time_limit_seconds = 60;  // a run that waits for a folder that never comes would hang
+    for (unsigned long k = 1; k <= count; ++k) {
+        restrictions.fault = "new-fails-from=" + std::to_string(k);
+        RunResult run = run_korvel_restricted(tree.path, restrictions);
+        EXPECT_TRUE(run.status == 0 || run.status == kFailureStatus) << k << ": " << run.status;
+        EXPECT_EQ(run.output, "") << k;
+        for (const std::string& name : everything_in(tree.path))
+            EXPECT_TRUE(whole.count(name)) << k << ": " << name << " left behind";
+    }
+}
