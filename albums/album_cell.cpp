@@ -24,12 +24,14 @@ void take_moments(AlbumCell& cell, WallKey first, WallKey last)
         cell.last = last;
 }
 
-}  // namespace
-
+// The moment a picture's section shows, under the options (TAKEN: when it
+// was taken, where it says so soundly); 0 when it shows none.
 WallKey shown_moment_of(const PageOptions& options, const ImageFile& image, const PictureFacts* facts)
 {
     return key_of(shown_time_of(image, options.show_time_taken ? facts : nullptr));
 }
+
+}  // namespace
 
 AlbumCell album_cell_of(const std::string& name, const PageOptions& options, const ImageList& shown,
                         const std::vector<PictureFacts>* facts, const std::vector<AlbumCell>& albums)

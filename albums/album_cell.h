@@ -12,10 +12,6 @@
 #include "picture_facts/picture_facts.h"
 #include "run/page_options.h"
 
-// The moment a picture's section shows, under the options (TAKEN: when it
-// was taken, where it says so soundly); 0 when it shows none.
-WallKey shown_moment_of(const PageOptions& options, const ImageFile& image, const PictureFacts* facts);
-
 // The cell of the folder name for its parent's page, from its pictures
 // as its page shows them (in its order, with their facts, or null) and
 // its albums' cells, in the order its page shows them. Its cover is the
