@@ -15,19 +15,22 @@ namespace {
 // How much of a page's end tells whose it is.
 constexpr std::size_t kPageEndBytes = 4096;
 
-// True when the folder holds a page korvel did not make, or one whose end
-// it cannot read to tell: that page is the user's own, and stays as it
-// is. (Something there that is no page, or cannot be opened, is for
-// making the page to fail on.)
-bool holds_users_page(const WorkFolder& at)
+// The page that stands in a folder, before this run writes one.
+enum class OldPage {
+    none,     // no page, or something there that cannot be opened as one (for making the page to fail on)
+    korvels,  // one that ends as korvel's pages end
+    users,    // one that does not, or whose end cannot be read: the user's own, which stays as it is
+};
+
+OldPage old_page_in(const WorkFolder& at)
 {
     PlatformFile file;
     if (open_input_file(file, at, kPageName) != OpenResult::opened)
-        return false;
+        return OldPage::none;
     std::string end;
     const bool read = read_input_end(file, kPageEndBytes, end);
     close_input_file(file);
-    return !read || !ends_with_credit_footer(end);
+    return read && ends_with_credit_footer(end) ? OldPage::korvels : OldPage::users;
 }
 
 // A folder with no picture below it is no album: a page korvel made there
@@ -35,25 +38,11 @@ bool holds_users_page(const WorkFolder& at)
 // views and facts. A page of the user's own stays, and all beside it.
 void remove_album_made_before(const WorkFolder& at)
 {
-    PlatformFile file;
-    if (open_input_file(file, at, kPageName) == OpenResult::opened) {
-        std::string end;
-        const bool korvels = read_input_end(file, kPageEndBytes, end) && ends_with_credit_footer(end);
-        close_input_file(file);
-        if (!korvels || !remove_own_file(at, kPageName))
-            return;
-    }
+    const OldPage old = old_page_in(at);
+    if (old == OldPage::users || (old == OldPage::korvels && !remove_own_file(at, kPageName)))
+        return;
     remove_all_web_pictures(at);
     remove_picture_facts(at);
-}
-
-bool page_is_there(const WorkFolder& at)
-{
-    PlatformFile file;
-    if (open_input_file(file, at, kPageName) != OpenResult::opened)
-        return false;
-    close_input_file(file);
-    return true;
 }
 
 // The cell of an album whose page korvel did not write this run: its
@@ -88,7 +77,7 @@ bool make_album_page(const WorkFolder& at, AlbumPage& page, AlbumCell& cell, boo
         failed = true;
     } else if (!top && pictures.files.empty() && albums.empty()) {
         remove_album_made_before(at);
-    } else if (!top && holds_users_page(at)) {
+    } else if (!top && old_page_in(at) == OldPage::users) {
         cell = plain_cell_of(name, pictures, albums);
         made = true;
     } else {
@@ -114,7 +103,7 @@ bool make_album_page(const WorkFolder& at, AlbumPage& page, AlbumCell& cell, boo
         } else {
             failed = true;
             // Its old page stands, if it has one.
-            made = !top && page_is_there(at);
+            made = !top && old_page_in(at) != OldPage::none;
             if (made)
                 cell = plain_cell_of(name, pictures, albums);
         }

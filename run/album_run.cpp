@@ -126,7 +126,8 @@ void list_album(Tree& tree, Album& album)
     for (const ListedFile& file : listing.files)
         album.has_template = album.has_template || file.name == kTemplateName;
     // A folder holding ".nomedia" is no album, nor anything below it.
-    if (listed && (!album.parent || !holds_nomedia(listing)))
+    const bool left_out = !listed || (album.parent && holds_nomedia(listing));
+    if (!left_out)
         for (const ListedFile& file : listing.files)
             if (file.may_be_folder && may_be_album(file.name))
                 names.emplace_back(file.name);
@@ -147,7 +148,7 @@ void list_album(Tree& tree, Album& album)
             album.albums.push_back(std::move(next));
     }
     close_album(album, at);
-    if (!listed || (album.parent && holds_nomedia(listing)))
+    if (left_out)
         return finish(tree, album);
     std::lock_guard<std::mutex> hold(tree.lock);
     album.waiting = album.albums.size();
