@@ -25,7 +25,8 @@ OpenResult open_input_file(PlatformFile& file, const WorkFolder& at, const char*
 bool read_input_file(PlatformFile& file, char* buffer, std::size_t capacity, std::size_t& got);
 
 // Reads the last most bytes of the file (all of it when it is shorter)
-// into bytes, from wherever reading stands. Fails on a read error.
+// into bytes, wherever reading stood; reading then stands at the file's
+// end. Fails on a read error.
 bool read_input_end(PlatformFile& file, std::size_t most, std::string& bytes);
 
 // Closes a file opened by open_input_file; nothing of the file can be lost

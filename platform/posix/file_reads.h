@@ -1,5 +1,5 @@
 // Reading an open file's bytes, for the POSIX files of platform/ that
-// read pictures and pieces. Private to them.
+// read pictures, pieces and pages. Private to them.
 #ifndef KORVEL_PLATFORM_POSIX_FILE_READS_H
 #define KORVEL_PLATFORM_POSIX_FILE_READS_H
 

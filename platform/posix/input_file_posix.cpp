@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/posix/file_reads.h"
 #include "platform/posix/link_chain.h"
 
 OpenResult open_input_file(PlatformFile& file, const WorkFolder& at, const char* name)
@@ -52,21 +53,7 @@ bool read_input_end(PlatformFile& file, std::size_t most, std::string& bytes)
         return false;
     const std::size_t size = static_cast<std::size_t>(st.st_size);
     const std::size_t from = size > most ? size - most : 0;
-    bytes.assign(size - from, '\0');
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = pread(fd, &bytes[got], bytes.size() - got, static_cast<off_t>(from + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0) {  // it shrank since
-            bytes.resize(got);
-            return true;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
+    return lseek(fd, static_cast<off_t>(from), SEEK_SET) >= 0 && read_start(fd, size - from, bytes);
 }
 
 bool read_input_file(PlatformFile& file, char* buffer, std::size_t capacity, std::size_t& got)

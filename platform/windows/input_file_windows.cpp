@@ -39,6 +39,15 @@ bool read_input_file(PlatformFile& file, char* buffer, std::size_t capacity, std
     return true;
 }
 
+bool read_at(HANDLE file, std::uint64_t offset, char* buffer, DWORD size, DWORD& got)
+{
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    got = 0;
+    return size == 0 || ReadFile(file, buffer, size, &got, &at);
+}
+
 bool read_input_end(PlatformFile& file, std::size_t most, std::string& bytes)
 {
     HANDLE handle = reinterpret_cast<HANDLE>(file.handle);
@@ -48,11 +57,8 @@ bool read_input_end(PlatformFile& file, std::size_t most, std::string& bytes)
     const std::uint64_t whole = static_cast<std::uint64_t>(size.QuadPart);
     const std::uint64_t from = whole > most ? whole - most : 0;
     bytes.assign(static_cast<std::size_t>(whole - from), '\0');
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(from);
-    at.OffsetHigh = static_cast<DWORD>(from >> 32);
     DWORD got = 0;
-    if (!bytes.empty() && !ReadFile(handle, &bytes[0], static_cast<DWORD>(bytes.size()), &got, &at))
+    if (!read_at(handle, from, &bytes[0], static_cast<DWORD>(bytes.size()), got))
         return false;
     bytes.resize(got);
     return true;

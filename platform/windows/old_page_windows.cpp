@@ -6,20 +6,6 @@
 #include "platform/page_file.h"
 #include "platform/windows/windows_files.h"
 
-namespace {
-
-// Reads size bytes at offset from file into buffer.
-bool read_at(HANDLE file, std::uint64_t offset, char* buffer, DWORD size)
-{
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD got = 0;
-    return ReadFile(file, buffer, size, &got, &at) && got == size;
-}
-
-}  // namespace
-
 bool same_as_old_page(const PageFile& page)
 {
     HANDLE old = CreateFileW(wide(page.target).c_str(), GENERIC_READ,
@@ -35,7 +21,9 @@ bool same_as_old_page(const PageFile& page)
     char old_bytes[8192], new_bytes[sizeof old_bytes];
     for (std::uint64_t at = 0; same && at < size; at += sizeof old_bytes) {
         const DWORD piece = static_cast<DWORD>(size - at < sizeof old_bytes ? size - at : sizeof old_bytes);
-        same = read_at(made, at, new_bytes, piece) && read_at(old, at, old_bytes, piece) &&
+        DWORD got_new = 0, got_old = 0;
+        same = read_at(made, at, new_bytes, piece, got_new) && got_new == piece &&
+               read_at(old, at, old_bytes, piece, got_old) && got_old == piece &&
                std::memcmp(old_bytes, new_bytes, piece) == 0;
     }
     CloseHandle(old);

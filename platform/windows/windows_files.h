@@ -87,4 +87,8 @@ bool delete_on_close(HANDLE handle);
 // (picture_files_windows.cpp).
 bool read_all(HANDLE file, std::size_t most, std::string& bytes);
 
+// Reads up to size bytes at offset from file into buffer, setting got:
+// fewer at the file's end. The file's reading position is not used.
+bool read_at(HANDLE file, std::uint64_t offset, char* buffer, DWORD size, DWORD& got);
+
 #endif
