@@ -7,6 +7,16 @@
 #include "platform/posix/link_chain.h"
 #include "platform/posix/own_files.h"
 
+namespace {
+
+// What tells one folder from every other: its device and inode.
+std::string identity_of(const struct stat& st)
+{
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
+}  // namespace
+
 bool open_work_folder(const WorkFolder& parent, std::string_view name, WorkFolder& child)
 {
     WalkedPath walked;
@@ -18,7 +28,7 @@ bool open_work_folder(const WorkFolder& parent, std::string_view name, WorkFolde
     close(walked.folder);
     if (fd < 0)
         return false;
-    child.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    child.identity = identity_of(st);
     child.folder.handle = fd;
     child.path = parent.path + std::string(name) + "/";
     return true;
@@ -29,7 +39,7 @@ bool identify_work_folder(WorkFolder& folder)
     struct stat st;
     if (fstatat(folder_fd_of(folder), ".", &st, 0) != 0)
         return false;
-    folder.identity = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    folder.identity = identity_of(st);
     return true;
 }
 

@@ -6,6 +6,13 @@
 
 namespace {
 
+// What tells one folder from every other: its volume and file index.
+std::string identity_of(const BY_HANDLE_FILE_INFORMATION& information)
+{
+    return std::to_string(information.dwVolumeSerialNumber) + ":" + std::to_string(information.nFileIndexHigh) +
+           ":" + std::to_string(information.nFileIndexLow);
+}
+
 // The folder at path, when it is the running user's own (or the
 // administrators' or the system's), with its identity: its volume and file
 // index.
@@ -20,8 +27,7 @@ bool own_folder_identity(const std::wstring& path, std::string& identity)
     const bool own = is_own_file(opened) && GetFileInformationByHandle(opened, &information);
     CloseHandle(opened);
     if (own)
-        identity = std::to_string(information.dwVolumeSerialNumber) + ":" +
-                   std::to_string(information.nFileIndexHigh) + ":" + std::to_string(information.nFileIndexLow);
+        identity = identity_of(information);
     return own;
 }
 
@@ -53,9 +59,7 @@ bool identify_work_folder(WorkFolder& folder)
     const bool known = GetFileInformationByHandle(opened, &information);
     CloseHandle(opened);
     if (known)
-        folder.identity = std::to_string(information.dwVolumeSerialNumber) + ":" +
-                          std::to_string(information.nFileIndexHigh) + ":" +
-                          std::to_string(information.nFileIndexLow);
+        folder.identity = identity_of(information);
     return known;
 }
 
